@@ -1,0 +1,73 @@
+# The two commands of the suite: `make run` and `make test`. Each does the whole set-up on a
+# fresh Debian 12 machine: missing packages, locales, configure, build.
+
+BUILD    ?= build
+JOBS     ?= 2
+PREFIX   ?= $(HOME)/.local
+export TARV_WINDIR ?= $(or $(XDG_DATA_HOME),$(HOME)/.local/share)/tarv
+
+PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n libgl-dev \
+            libsqlite3-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev \
+            libzxing-dev libzint-dev fonts-liberation2 locales xauth \
+            python3 python3-aiosmtpd python3-stdnum swaks util-linux iproute2
+LOCALES  := it_IT.UTF-8 en_US.UTF-8
+
+.PHONY: all deps locales configure build test install run bench clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing: $$missing"; \
+	    apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+	  else \
+	    echo "Some packages are missing. Install them as root with:"; \
+	    echo "  sudo apt-get install -y $$(echo $$missing)"; \
+	    exit 1; \
+	  fi; \
+	fi
+	@for l in $(LOCALES); do \
+	  if ! locale -a 2>/dev/null | sed 's/utf8/UTF-8/' | grep -qx "$$l"; then \
+	    if [ "$$(id -u)" = 0 ]; then \
+	      sed -i "s/^# *$$l UTF-8/$$l UTF-8/" /etc/locale.gen; \
+	      grep -q "^$$l UTF-8" /etc/locale.gen || echo "$$l UTF-8" >> /etc/locale.gen; \
+	      locale-gen >/dev/null; \
+	    else \
+	      echo "note: locale $$l is missing; the locale tests that need it are skipped"; \
+	    fi; \
+	  fi; \
+	done
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARV_BENCH=ON
+
+configure: deps $(BUILD)/CMakeCache.txt
+
+# Builds are serialised machine-wide: two compilers at once on a small machine only slow both.
+build: configure
+	flock /tmp/tarv-build.lock cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+	mkdir -p "$(TARV_WINDIR)/system"
+	install -m 0755 $(BUILD)/mailer/velinor "$(TARV_WINDIR)/system/velinor"
+	ln -sf "$(TARV_WINDIR)/system/velinor" "$(PREFIX)/bin/velinor"
+	@if [ -x "$(PREFIX)/bin/tarv-regsvr" ]; then \
+	  for lib in $(PREFIX)/lib/libTarvUtility.so $(PREFIX)/lib/libTarvBarcode.so; do \
+	    [ -f $$lib ] && "$(PREFIX)/bin/tarv-regsvr" $$lib || true; done; fi
+	@echo "Velinor installed in $(TARV_WINDIR)/system; tools in $(PREFIX)/bin"
+
+run: install
+	"$(TARV_WINDIR)/system/velinor"
+
+bench: build
+	$(BUILD)/bench/run-all
+
+clean:
+	rm -rf $(BUILD)

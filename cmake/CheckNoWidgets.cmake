@@ -1,0 +1,11 @@
+# Fails when a core source includes QtWidgets.
+string(REPLACE "|" ";" FILES "${FILES}")
+foreach(f IN LISTS FILES)
+  if(EXISTS ${f})
+    file(STRINGS ${f} hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets/|QWidget|QApplication|QDialog|QMessageBox|QFileDialog|QMainWindow|QLabel|QPushButton|QLineEdit|QTextEdit|QListWidget|QCheckBox|QFrame)")
+    if(hits)
+      message(FATAL_ERROR "${f} is part of a core library and must not use QtWidgets: ${hits}")
+    endif()
+  endif()
+endforeach()
+file(WRITE ${STAMP} "ok\n")

@@ -1,0 +1,40 @@
+# Helpers that keep the layering honest.
+#
+# tarv_core_library(name SOURCES ...): a library that may use QtCore (and QtGui where
+# drawing needs it) but never QtWidgets. Every source is scanned before the build; a
+# QtWidgets include in a core file stops the build.
+function(tarv_core_library name)
+  cmake_parse_arguments(ARG "SHARED" "" "SOURCES" ${ARGN})
+  if(ARG_SHARED)
+    add_library(${name} SHARED ${ARG_SOURCES})
+  else()
+    add_library(${name} STATIC ${ARG_SOURCES})
+  endif()
+  set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${name}.nowidgets)
+  # Headers beside the sources belong to the core too.
+  file(GLOB abs_sources ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(src IN LISTS ARG_SOURCES)
+    get_filename_component(abs ${src} ABSOLUTE)
+    list(APPEND abs_sources ${abs})
+  endforeach()
+  list(JOIN abs_sources "|" joined)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DSTAMP=${stamp} "-DFILES=${joined}"
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckNoWidgets.cmake
+    DEPENDS ${abs_sources} ${PROJECT_SOURCE_DIR}/cmake/CheckNoWidgets.cmake
+    COMMENT "Checking that ${name} stays free of QtWidgets" VERBATIM)
+  add_custom_target(${name}_nowidgets DEPENDS ${stamp})
+  add_dependencies(${name} ${name}_nowidgets)
+endfunction()
+
+# tarv_test(name SOURCES ... LIBS ...): a GoogleTest executable run by ctest on the
+# offscreen platform, each test in a fresh temporary Windows directory.
+function(tarv_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} tarv_testsupport GTest::gmock)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARV_SOURCE_DIR=${PROJECT_SOURCE_DIR};TARV_BUILD_DIR=${PROJECT_BINARY_DIR}"
+    TIMEOUT 900)
+endfunction()

@@ -1,0 +1,57 @@
+#include "ConsoleMessageBoxes.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <unistd.h>
+
+namespace tarv {
+
+namespace {
+QString buttonText(MsgAnswer a) {
+    switch (a) {
+    case MsgAnswer::Ok: return QStringLiteral("OK");
+    case MsgAnswer::Cancel: return QStringLiteral("Annulla");
+    case MsgAnswer::Abort: return QStringLiteral("Interrompi");
+    case MsgAnswer::Retry: return QStringLiteral("Riprova");
+    case MsgAnswer::Ignore: return QStringLiteral("Ignora");
+    case MsgAnswer::Yes: return QStringLiteral("Sì");
+    case MsgAnswer::No: return QStringLiteral("No");
+    }
+    return QString();
+}
+} // namespace
+
+MsgAnswer ConsoleMessageBoxes::show(const MessageBoxRequest& request) {
+    const int count = buttonCount(request.buttons);
+    const MsgAnswer fallback = buttonAnswer(request.buttons, request.defaultButton);
+    QStringList choices;
+    for (int i = 0; i < count; ++i)
+        choices << QStringLiteral("%1) %2").arg(i + 1).arg(buttonText(buttonAnswer(request.buttons, i)));
+    if (!request.title.isEmpty())
+        std::fprintf(m_err, "[%s]\n", request.title.toUtf8().constData());
+    std::fprintf(m_err, "%s\n%s\n", request.text.toUtf8().constData(),
+                 choices.join(QStringLiteral("  ")).toUtf8().constData());
+    const bool interactive = m_interactive >= 0 ? m_interactive != 0 : isatty(fileno(m_in)) != 0;
+    if (!interactive || count == 1) {
+        if (count > 1)
+            std::fprintf(m_err, "(nessun terminale: scelto \"%s\")\n",
+                         buttonText(fallback).toUtf8().constData());
+        return fallback;
+    }
+    char line[64];
+    while (std::fgets(line, sizeof line, m_in)) {
+        const int n = std::atoi(line);
+        if (n >= 1 && n <= count)
+            return buttonAnswer(request.buttons, n - 1);
+        std::fprintf(m_err, "Scegliere un numero da 1 a %d: ", count);
+    }
+    return fallback;
+}
+
+void ConsoleMessageBoxes::beep() {
+    std::fputc('\a', m_err);
+    std::fflush(m_err);
+}
+
+} // namespace tarv

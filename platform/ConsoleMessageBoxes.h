@@ -1,0 +1,25 @@
+#pragma once
+
+#include "MessageBoxes.h"
+
+#include <cstdio>
+
+namespace tarv {
+
+// Message boxes on a terminal: title, text and buttons on standard error. The answer is read
+// from standard input when it is a terminal; otherwise the default button is taken, and the
+// box says so, so that scripts never hang.
+class ConsoleMessageBoxes : public MessageBoxes {
+public:
+    explicit ConsoleMessageBoxes(FILE* in = stdin, FILE* err = stderr, int interactive = -1)
+        : m_in(in), m_err(err), m_interactive(interactive) {}
+    MsgAnswer show(const MessageBoxRequest& request) override;
+    void beep() override;
+
+private:
+    FILE* m_in;
+    FILE* m_err;
+    int m_interactive; // -1: ask isatty
+};
+
+} // namespace tarv

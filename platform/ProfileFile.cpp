@@ -1,0 +1,235 @@
+#include "ProfileFile.h"
+
+#include "Paths.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <vector>
+
+namespace tarv {
+
+namespace {
+
+struct Line {
+    qsizetype start = 0; // first byte of the line
+    qsizetype end = 0;   // one past its last byte, before the line end
+    qsizetype next = 0;  // first byte of the following line
+    bool isSection = false;
+    QByteArray name;  // section name, or key name (trimmed, as written)
+    QByteArray value; // raw value, trimmed
+    bool hasValue = false;
+};
+
+QByteArray trimmedBlanks(const QByteArray& s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
+    return s.mid(b, e - b);
+}
+
+bool sameName(const QByteArray& a, const QByteArray& b) {
+    return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
+}
+
+std::vector<Line> parse(const QByteArray& text) {
+    std::vector<Line> lines;
+    qsizetype pos = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (pos < text.size()) {
+        Line line;
+        line.start = pos;
+        qsizetype e = pos;
+        while (e < text.size() && text[e] != '\r' && text[e] != '\n')
+            ++e;
+        line.end = e;
+        if (e < text.size() && text[e] == '\r' && e + 1 < text.size() && text[e + 1] == '\n')
+            line.next = e + 2;
+        else
+            line.next = e < text.size() ? e + 1 : e;
+        const QByteArray content = trimmedBlanks(text.mid(pos, e - pos));
+        if (content.startsWith('[')) {
+            line.isSection = true;
+            const qsizetype close = content.indexOf(']');
+            line.name = trimmedBlanks(content.mid(1, close < 0 ? -1 : close - 1));
+        } else if (!content.isEmpty()) {
+            const qsizetype eq = content.indexOf('=');
+            line.name = trimmedBlanks(eq < 0 ? content : content.left(eq));
+            if (eq >= 0) {
+                line.value = trimmedBlanks(content.mid(eq + 1));
+                line.hasValue = true;
+            }
+        }
+        lines.push_back(line);
+        pos = line.next;
+    }
+    return lines;
+}
+
+bool isKeyLine(const Line& l) { return !l.isSection && !l.name.isEmpty(); }
+
+// Index of the section's header line, -1 for the unnamed part before the first section,
+// or -2 when missing.
+long findSection(const std::vector<Line>& lines, const QByteArray& section) {
+    if (section.isEmpty()) {
+        // Keys before any section header form the unnamed section.
+        return -1;
+    }
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].isSection && sameName(lines[i].name, section))
+            return long(i);
+    return -2;
+}
+
+// Lines [first, last) of a section's body.
+std::pair<size_t, size_t> sectionBody(const std::vector<Line>& lines, long header) {
+    size_t first = header < 0 ? 0 : size_t(header) + 1;
+    size_t last = first;
+    while (last < lines.size() && !lines[last].isSection)
+        ++last;
+    return {first, last};
+}
+
+QByteArray unquoted(const QByteArray& v) {
+    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v[v.size() - 1] == v[0])
+        return v.mid(1, v.size() - 2);
+    return v;
+}
+
+QByteArray lineEndOf(const QByteArray& text) {
+    const qsizetype nl = text.indexOf('\n');
+    const qsizetype cr = text.indexOf('\r');
+    if (cr >= 0 && (nl < 0 || cr < nl))
+        return (cr + 1 < text.size() && text[cr + 1] == '\n') ? QByteArray("\r\n") : QByteArray("\r");
+    if (nl >= 0)
+        return QByteArray("\n");
+    return QByteArray("\r\n");
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+} // namespace
+
+std::optional<QByteArray> ProfileFile::lookup(const QByteArray& text, const QByteArray& section,
+                                              const QByteArray& key) {
+    const auto lines = parse(text);
+    const long header = findSection(lines, section);
+    if (header == -2)
+        return std::nullopt;
+    const auto [first, last] = sectionBody(lines, header);
+    for (size_t i = first; i < last; ++i)
+        if (isKeyLine(lines[i]) && sameName(lines[i].name, key))
+            return lines[i].hasValue ? unquoted(lines[i].value) : std::optional<QByteArray>();
+    return std::nullopt;
+}
+
+QByteArray ProfileFile::edited(const QByteArray& text, const QByteArray& section,
+                               const std::optional<QByteArray>& key,
+                               const std::optional<QByteArray>& value) {
+    const auto lines = parse(text);
+    const QByteArray eol = lineEndOf(text);
+    const long header = section.isEmpty() ? -2 : findSection(lines, section);
+    QByteArray out = text;
+
+    if (header == -2) {
+        if (!key || !value)
+            return text; // nothing to delete
+        if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r'))
+            out += eol;
+        out += '[' + section + ']' + eol + *key + '=' + *value + eol;
+        return out;
+    }
+    const auto [first, last] = sectionBody(lines, header);
+    if (!key) {
+        const qsizetype from = lines[size_t(header)].start;
+        const qsizetype to = last < lines.size() ? lines[last].start : text.size();
+        return out.remove(from, to - from);
+    }
+    for (size_t i = first; i < last; ++i) {
+        if (!isKeyLine(lines[i]) || !sameName(lines[i].name, *key))
+            continue;
+        if (!value)
+            return out.remove(lines[i].start, lines[i].next - lines[i].start);
+        qsizetype from = lines[i].start; // the indentation stays
+        while (text[from] == ' ' || text[from] == '\t')
+            ++from;
+        return out.replace(from, lines[i].end - from, lines[i].name + '=' + *value);
+    }
+    if (!value)
+        return text;
+    // A new key goes after the section's last non-blank line.
+    size_t after = size_t(header);
+    for (size_t i = first; i < last; ++i)
+        if (isKeyLine(lines[i]))
+            after = i;
+    const Line& anchor = lines[after];
+    QByteArray insert = *key + '=' + *value + eol;
+    if (anchor.next == anchor.end) // the anchor is the last line and has no line end
+        insert.prepend(eol);
+    return out.insert(anchor.next, insert);
+}
+
+QString ProfileFile::readString(const QString& section, const QString& key,
+                                const QString& defaultValue, const QString& fileName,
+                                int bufferSize) {
+    const auto found =
+        lookup(readAll(Paths::inWindowsDirectory(fileName)), section.toUtf8(), key.toUtf8());
+    QByteArray value;
+    if (found) {
+        value = *found;
+    } else {
+        value = defaultValue.toUtf8();
+        while (value.endsWith(' ') || value.endsWith('\t'))
+            value.chop(1);
+    }
+    if (bufferSize >= 0 && value.size() > qsizetype(bufferSize) - 1)
+        value.truncate(bufferSize > 0 ? bufferSize - 1 : 0);
+    return QString::fromUtf8(value);
+}
+
+bool ProfileFile::writeString(const QString& section, const std::optional<QString>& key,
+                              const std::optional<QString>& value, const QString& fileName) {
+    const QString path = Paths::inWindowsDirectory(fileName);
+    const QByteArray before = readAll(path);
+    if (QFile::exists(path) && before.isEmpty() && !QFile(path).open(QIODevice::ReadOnly))
+        return false; // exists but cannot be read: never replace what we could not read
+    const QByteArray after =
+        edited(before, section.toUtf8(), key ? std::optional(key->toUtf8()) : std::nullopt,
+               value ? std::optional(value->toUtf8()) : std::nullopt);
+    if (after == before && QFile::exists(path))
+        return true;
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    out.write(after);
+    return out.commit();
+}
+
+QStringList ProfileFile::sectionNames(const QString& fileName) {
+    QStringList names;
+    for (const Line& l : parse(readAll(Paths::inWindowsDirectory(fileName))))
+        if (l.isSection)
+            names << QString::fromUtf8(l.name);
+    return names;
+}
+
+QStringList ProfileFile::keyNames(const QString& section, const QString& fileName) {
+    const auto lines = parse(readAll(Paths::inWindowsDirectory(fileName)));
+    QStringList names;
+    const long header = findSection(lines, section.toUtf8());
+    if (header == -2)
+        return names;
+    const auto [first, last] = sectionBody(lines, header);
+    for (size_t i = first; i < last; ++i)
+        if (isKeyLine(lines[i]))
+            names << QString::fromUtf8(lines[i].name);
+    return names;
+}
+
+} // namespace tarv

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tarv {
+
+class RegistryStore;
+class MessageBoxes;
+class FileDialogs;
+class EventPump;
+class Clock;
+
+// Starts programs without waiting for them (shell commands, the dialler, the mailer).
+class ProcessStarter {
+public:
+    virtual ~ProcessStarter() = default;
+    virtual bool startDetached(const QString& program, const QStringList& arguments,
+                               const QString& workingDirectory = QString()) = 0;
+};
+
+// The platform services a part of the suite uses. Programs pass them in; the component
+// libraries, whose objects hosts create without arguments, read the process-wide set,
+// which tests replace with fakes for their own duration (ScopedServices).
+struct Services {
+    RegistryStore* registry = nullptr;
+    MessageBoxes* messageBoxes = nullptr;
+    FileDialogs* fileDialogs = nullptr;
+    EventPump* pump = nullptr;
+    Clock* clock = nullptr;
+    ProcessStarter* processes = nullptr;
+
+    // The process-wide set. Missing members are filled with the real services: the
+    // registry store of the Windows directory, message boxes on the terminal (until a
+    // widgets program installs its own), no file dialog (every choice is cancelled).
+    static Services& current();
+};
+
+// Replaces the non-null members of the process-wide set until it goes out of scope.
+class ScopedServices {
+public:
+    explicit ScopedServices(const Services& replacement);
+    ~ScopedServices();
+    ScopedServices(const ScopedServices&) = delete;
+    ScopedServices& operator=(const ScopedServices&) = delete;
+
+private:
+    Services m_saved;
+};
+
+} // namespace tarv

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "EventPump.h"
+#include "FileDialogs.h"
+#include "MessageBoxes.h"
+#include "Services.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace tarv {
+
+// Message boxes that record what was shown and answer from a queue; with the queue empty
+// they take the box's default button.
+class FakeMessageBoxes : public MessageBoxes {
+public:
+    MsgAnswer show(const MessageBoxRequest& request) override;
+    void beep() override { ++beeps; }
+
+    void answer(MsgAnswer a) { answers.push_back(a); }
+    // Runs instead of the queue when set (for boxes shown inside nested event loops).
+    std::function<MsgAnswer(const MessageBoxRequest&)> onShow;
+
+    std::deque<MsgAnswer> answers;
+    std::vector<MessageBoxRequest> shown;
+    int beeps = 0;
+};
+
+// File dialogs that answer from a queue ("" = cancelled) and record the requests.
+class FakeFileDialogs : public FileDialogs {
+public:
+    QString choose(const FileDialogRequest& request) override;
+    std::deque<QString> results;
+    std::vector<FileDialogRequest> requests;
+};
+
+// A clock that moves only when told to, or by a fixed step on every reading.
+class FakeClock : public Clock {
+public:
+    qint64 milliseconds() override {
+        const qint64 t = now;
+        now += step;
+        return t;
+    }
+    qint64 now = 1000;
+    qint64 step = 0;
+};
+
+// Counts pumps and runs a hook on each (a test can deliver events or move the clock).
+class FakeEventPump : public EventPump {
+public:
+    void pump() override {
+        ++count;
+        if (hook)
+            hook();
+    }
+    int count = 0;
+    std::function<void()> hook;
+};
+
+class FakeProcessStarter : public ProcessStarter {
+public:
+    struct Start {
+        QString program;
+        QStringList arguments;
+        QString workingDirectory;
+    };
+    bool startDetached(const QString& program, const QStringList& arguments,
+                       const QString& workingDirectory) override {
+        started.push_back({program, arguments, workingDirectory});
+        return succeed;
+    }
+    std::vector<Start> started;
+    bool succeed = true;
+};
+
+} // namespace tarv

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Fakes.h"
+#include "RegistryStore.h"
+#include "Services.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tarv {
+
+// A fresh Windows directory for one test: $TARV_WINDIR points at a temporary folder, a
+// registry store lives in it, and the process-wide services are fakes until the test ends.
+class TestWindowsDir {
+    // Declared first: the registry below is built inside this directory.
+    QTemporaryDir m_dir;
+    QByteArray m_savedWindir;
+    bool m_hadWindir;
+
+public:
+    TestWindowsDir();
+    ~TestWindowsDir();
+
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+    // Writes a file below the directory (folders created) and returns its full path.
+    QString write(const QString& name, const QByteArray& content) const;
+    static QByteArray read(const QString& fullPath);
+
+    RegistryStore registry;
+    FakeMessageBoxes boxes;
+    FakeFileDialogs dialogs;
+    FakeClock clock;
+    FakeEventPump pump;
+    FakeProcessStarter processes;
+    Services services() { return {&registry, &boxes, &dialogs, &pump, &clock, &processes}; }
+
+private:
+    std::unique_ptr<ScopedServices> m_scope;
+};
+
+// A test fixture holding a TestWindowsDir.
+class WindowsDirTest : public ::testing::Test {
+protected:
+    TestWindowsDir win;
+};
+
+} // namespace tarv

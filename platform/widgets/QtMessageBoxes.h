@@ -1,0 +1,14 @@
+#pragma once
+
+#include "MessageBoxes.h"
+
+namespace tarv {
+
+// QMessageBox with the standard buttons in Italian (see installItalianTranslation).
+class QtMessageBoxes : public MessageBoxes {
+public:
+    MsgAnswer show(const MessageBoxRequest& request) override;
+    void beep() override;
+};
+
+} // namespace tarv
