@@ -1,5 +1,6 @@
 // Element sequences, symbol values, check characters, widths and the layout frame of the three
 // symbologies, drawn on a recording surface.
+#include "QtPrinters.h"
 #include "RecordingSurface.h"
 #include "cls3Of9.h"
 #include "clsCode128.h"

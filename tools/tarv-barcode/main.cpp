@@ -51,9 +51,11 @@ std::optional<qint16> parseShort(const QString& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    // The options are read before the application starts, so a bad one gets its one line and
+    // nothing else.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
 
     using Put = std::function<tarv::BarcodeStatus(tarv::ctlBarcode&)>;
     std::vector<Put> puts;
@@ -131,6 +133,8 @@ int main(int argc, char** argv) {
         return fail(QStringLiteral("mancano le opzioni obbligatorie: %1 (vedi --help)")
                         .arg(missing.join(QStringLiteral(", "))));
 
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     tarv::ctlBarcode control;
     control.resize(*size);
     if (const tarv::BarcodeStatus s = control.DisegnaCodice(); !s)
