@@ -58,7 +58,7 @@ TEST(Tool, FileIsWhatTheControlShows) {
         control.setSpessore(c.module);
         const QImage saved(file);
         ASSERT_FALSE(saved.isNull());
-        EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), control.picture()) << file.toStdString();
+        EXPECT_EQ(saved.convertToFormat(control.picture().format()), control.picture()) << file.toStdString();
     }
 }
 

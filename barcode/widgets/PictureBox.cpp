@@ -24,7 +24,7 @@ void PictureBox::resizeEvent(QResizeEvent* event) {
 void PictureBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     if (m_surface.image().isNull())
-        painter.fillRect(event->rect(), m_surface.backgroundColor());
+        painter.fillRect(event->rect(), Qt::white);
     else
         painter.drawImage(event->rect().topLeft(), m_surface.image(), event->rect());
 }
