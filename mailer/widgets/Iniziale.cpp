@@ -276,7 +276,11 @@ void Iniziale::AttachmentList_Click() {
         return;
     }
     const double kb = std::floor(double(info.size()) / 1024.0 * 100.0 + 0.5) / 100.0;
-    AttachmentList->setToolTip(path + QStringLiteral(" (") + QLocale::system().toString(kb, 'g', 15) +
+    // Numbers are written as the automation conversion writes them: the locale's decimal
+    // separator, no thousands separator.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    AttachmentList->setToolTip(path + QStringLiteral(" (") + locale.toString(kb, 'g', 15) +
                                QStringLiteral(" KB)"));
 }
 
