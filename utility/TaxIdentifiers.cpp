@@ -17,23 +17,32 @@ int digitAt(QStringView text, qsizetype position) {
     return c >= u'0' && c <= u'9' ? int(c - u'0') : -1;
 }
 
-// Values of the tax code tables for 0-9 and A-Z (upper case); lower-case letters are
-// folded before the look-up.
+// Values of the tax code tables for 0-9 and A-Z (upper case).
 constexpr int kOddDigit[10] = {1, 0, 5, 7, 9, 13, 15, 17, 19, 21};
 constexpr int kOddLetter[26] = {1,  0,  5,  7,  9,  13, 15, 17, 19, 21, 2,  4,  18,
                                 20, 11, 3,  6,  8,  12, 14, 16, 10, 22, 25, 24, 23};
 
-// The value of one tax code character in an odd or even position; -1 for a character that
-// has no value in the tables.
-int codeValue(char16_t c, bool odd) {
-    if (c >= u'a' && c <= u'z')
-        c = char16_t(c - u'a' + u'A');
-    if (c >= u'0' && c <= u'9')
-        return odd ? kOddDigit[c - u'0'] : int(c - u'0');
-    if (c >= u'A' && c <= u'Z')
-        return odd ? kOddLetter[c - u'A'] : int(c - u'A');
-    return -1;
-}
+// Both tables over the ASCII range, lower-case letters folded, -1 for a character without a
+// value: [0] for even positions, [1] for odd ones.
+struct CodeTables {
+    signed char value[2][128];
+    constexpr CodeTables() : value{} {
+        for (int odd = 0; odd < 2; ++odd)
+            for (int c = 0; c < 128; ++c) {
+                int v = -1;
+                if (c >= '0' && c <= '9')
+                    v = odd ? kOddDigit[c - '0'] : c - '0';
+                else if (c >= 'A' && c <= 'Z')
+                    v = odd ? kOddLetter[c - 'A'] : c - 'A';
+                else if (c >= 'a' && c <= 'z')
+                    v = odd ? kOddLetter[c - 'a'] : c - 'a';
+                value[odd][c] = static_cast<signed char>(v);
+            }
+    }
+};
+constexpr CodeTables kTables;
+
+int codeValue(char16_t c, int odd) { return c < 128 ? kTables.value[odd][c] : -1; }
 
 } // namespace
 
@@ -71,15 +80,19 @@ bool TaxIdentifiers::Controlla_PI(const QString& piva) {
 QChar TaxIdentifiers::codiceFiscaleCheckLetter(QStringView first15) {
     if (first15.size() < 15)
         return QChar();
+    const QChar* c = first15.data();
     int total = 0;
-    int previous[2] = {0, 0}; // last value of the even pass, of the odd pass
-    for (qsizetype i = 0; i < 15; ++i) {
-        const bool odd = i % 2 == 0; // position i + 1
-        const int v = codeValue(first15[i].unicode(), odd);
-        if (v >= 0)
-            previous[odd] = v;
-        total += previous[odd];
+    int previousOdd = 0;
+    int previousEven = 0;
+    for (int i = 0; i < 14; i += 2) {
+        const int odd = codeValue(c[i].unicode(), 1);
+        const int even = codeValue(c[i + 1].unicode(), 0);
+        previousOdd = odd >= 0 ? odd : previousOdd;
+        previousEven = even >= 0 ? even : previousEven;
+        total += previousOdd + previousEven;
     }
+    const int last = codeValue(c[14].unicode(), 1);
+    total += last >= 0 ? last : previousOdd;
     return QChar(char16_t(u'A' + total % 26));
 }
 
