@@ -59,8 +59,7 @@ int main(int argc, char** argv) {
         for (const QString& s : codes)
             n += TaxIdentifiers::CheckCodFiscale(s);
         const double ns =
-            std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0)
-                .count();
+            std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
         best = std::min(best, ns / count);
         passed = n;
     }

@@ -10,7 +10,9 @@ namespace tarv {
 
 using u128 = unsigned __int128;
 
-NumberError NumberError::overflow() { return {6, 0x8002000Au, QStringLiteral("Overflow")}; }
+NumberError NumberError::overflow() {
+    return {6, 0x8002000Au, QStringLiteral("Overflow")};
+}
 NumberError NumberError::divisionByZero() {
     return {11, 0x80020012u, QStringLiteral("Divisione per zero")};
 }
@@ -303,8 +305,8 @@ Checked<Decimal> Decimal::subtract(const Decimal& other) const {
 }
 
 Checked<Decimal> Decimal::multiply(const Decimal& other) const {
-    const Wide product = Wide::product(DecimalArithmetic::magnitude(*this),
-                                       DecimalArithmetic::magnitude(other));
+    const Wide product =
+        Wide::product(DecimalArithmetic::magnitude(*this), DecimalArithmetic::magnitude(other));
     return DecimalArithmetic::reduce(product, m_scale + other.m_scale,
                                      m_negative != other.m_negative);
 }

@@ -19,8 +19,8 @@ int digitAt(QStringView text, qsizetype position) {
 
 // Values of the tax code tables for 0-9 and A-Z (upper case).
 constexpr int kOddDigit[10] = {1, 0, 5, 7, 9, 13, 15, 17, 19, 21};
-constexpr int kOddLetter[26] = {1,  0,  5,  7,  9,  13, 15, 17, 19, 21, 2,  4,  18,
-                                20, 11, 3,  6,  8,  12, 14, 16, 10, 22, 25, 24, 23};
+constexpr int kOddLetter[26] = {1,  0,  5, 7, 9, 13, 15, 17, 19, 21, 2,  4,  18,
+                                20, 11, 3, 6, 8, 12, 14, 16, 10, 22, 25, 24, 23};
 
 // Both tables over the ASCII range, lower-case letters folded, -1 for a character without a
 // value: [0] for even positions, [1] for odd ones.
@@ -42,7 +42,9 @@ struct CodeTables {
 };
 constexpr CodeTables kTables;
 
-int codeValue(char16_t c, int odd) { return c < 128 ? kTables.value[odd][c] : -1; }
+int codeValue(char16_t c, int odd) {
+    return c < 128 ? kTables.value[odd][c] : -1;
+}
 
 } // namespace
 

@@ -1,5 +1,5 @@
-#include "LocaleGuard.h"
 #include "Rounding.h"
+#include "LocaleGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -27,9 +27,7 @@ protected:
     }
     QString sep() const { return QString::fromLatin1(GetParam().separator); }
     // A number written with a point, as it reads in the locale.
-    QString local(const char* text) const {
-        return QString::fromLatin1(text).replace(u'.', sep());
-    }
+    QString local(const char* text) const { return QString::fromLatin1(text).replace(u'.', sep()); }
 
 private:
     std::unique_ptr<LocaleGuard> m_guard;
@@ -181,15 +179,15 @@ TEST(Rounding, OutOfRangeIsAnOverflowError) {
         double value;
         int decimals;
     } cases[] = {
-        {1e29, 0},     // the scaled magnitude is beyond the decimal type
+        {1e29, 0}, // the scaled magnitude is beyond the decimal type
         {-1e29, 0},
-        {1, 29},       // 1e29
-        {8e26, 2},     // 8e28
-        {1e300, 10},   // infinite once scaled
-        {1, 400},      // f itself is infinite
-        {0, 400},      // 0 * infinity
-        {1, -29},      // f is below the smallest decimal step
-        {1, -400},     // f is zero
+        {1, 29},     // 1e29
+        {8e26, 2},   // 8e28
+        {1e300, 10}, // infinite once scaled
+        {1, 400},    // f itself is infinite
+        {0, 400},    // 0 * infinity
+        {1, -29},    // f is below the smallest decimal step
+        {1, -400},   // f is zero
         {std::numeric_limits<double>::quiet_NaN(), 2},
         {std::numeric_limits<double>::infinity(), 0},
     };

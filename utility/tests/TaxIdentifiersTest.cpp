@@ -59,7 +59,8 @@ for line in sys.stdin.read().split('\n'):
 sys.stdout.write('\n'.join(out) + '\n')
 )";
     QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(script)});
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"), QString::fromUtf8(script)});
     if (!python.waitForStarted(10000))
         return {};
     python.write(questions.join(u'\n').toUtf8() + '\n');
@@ -94,12 +95,12 @@ TEST_F(TaxIdentifiersTest, VatNumberCases) {
         {"1234567890A", false},
         {"A2345678903", false},
         {"12345 78903", false},
-        {"", true},              // every position absent counts as 0
-        {"0", true},             // the same, with 0 as check digit
-        {"5", true},             // position 1 is its own check digit: sum 5, expected 5
+        {"", true},  // every position absent counts as 0
+        {"0", true}, // the same, with 0 as check digit
+        {"5", true}, // position 1 is its own check digit: sum 5, expected 5
         {"1", false},
-        {"1234", true},          // 1 + 4 + 3 + 8 = 16, check digit 4
-        {"123456789013", true},  // positions 1-10 against the twelfth; the eleventh is ignored
+        {"1234", true},         // 1 + 4 + 3 + 8 = 16, check digit 4
+        {"123456789013", true}, // positions 1-10 against the twelfth; the eleventh is ignored
         {"1234567890X3", true},
         {"123456789034", false},
         {"00000000000", true},
@@ -191,8 +192,8 @@ TEST_F(TaxIdentifiersTest, AgreesWithStdnumOnRandomInputs) {
         // The digit stdnum computes passes, and every other one fails.
         const QString good = vatBodies[i] + answers[i];
         EXPECT_TRUE(TaxIdentifiers::partitaIvaPasses(good)) << good.toStdString();
-        const QString bad = vatBodies[i] + QChar(u'0' + (answers[i][0].unicode() - u'0' + 1 +
-                                                          int(rng() % 9)) % 10);
+        const QString bad =
+            vatBodies[i] + QChar(u'0' + (answers[i][0].unicode() - u'0' + 1 + int(rng() % 9)) % 10);
         EXPECT_FALSE(TaxIdentifiers::partitaIvaPasses(bad)) << bad.toStdString();
         // Random numbers: the same verdict.
         const bool stdnumValid = answers[n + i] == QStringLiteral("1");
