@@ -7,12 +7,17 @@
 #include "WidgetServices.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velinor"));
     QApplication::setDesktopFileName(QStringLiteral("velinor"));
     tarv::installWidgetServices(app);
+    QIcon icon;
+    for (int size : {32, 48, 128})
+        icon.addFile(QStringLiteral(":/velinor/velinor-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
 
     tarv::ProgramSettings settings;
     if (tarv::opensSettingsOnly(QApplication::arguments().mid(1))) {
