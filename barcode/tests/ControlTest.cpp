@@ -6,6 +6,7 @@
 #include "tarv/ctlBarcode.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QPaintEvent>
 #include <QRandomGenerator>
 
@@ -370,5 +371,56 @@ TEST(Control, AnyDataAndAnyValuesLeaveASensibleImage) {
         ASSERT_TRUE(c.setSpessore(module));
         EXPECT_EQ(c.Codice(), data);
         EXPECT_EQ(c.picture().size(), QSize(260, 70));
+    }
+}
+
+TEST(Control, ToolboxBitmapAndIdentifierResources) {
+    const QImage bitmap = ctlBarcode::toolboxBitmap();
+    ASSERT_FALSE(bitmap.isNull());
+    EXPECT_EQ(bitmap.size(), QSize(16, 15));
+    EXPECT_LE(bitmap.colorCount(), 16);
+
+    // Each a 4-byte length 16, then the identifier in its binary layout.
+    struct Resource {
+        const char* path;
+        QByteArray bytes;
+    };
+    const Resource resources[] = {
+        {":/tarv/barcode/_IID_CTLBARCODE",
+         QByteArray::fromHex("10000000" "6745c9949d102f488d292a78af9c62a1")},
+        {":/tarv/barcode/_SRCIID_CTLBARCODE",
+         QByteArray::fromHex("10000000" "814f74bd2f1b084c94d5c922f72a4fed")},
+    };
+    for (const Resource& r : resources) {
+        QFile file(QString::fromLatin1(r.path));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << r.path;
+        EXPECT_EQ(file.readAll(), r.bytes) << r.path;
+    }
+}
+
+TEST(Control, TextIsMeasuredAsItIsDrawn) {
+    // Latin-1 text goes glyph by glyph, anything else through the full text layout; either way
+    // the printed text spans the measured width, give or take the glyphs' side bearings.
+    const QString texts[] = {QStringLiteral("BARCODE"), QStringLiteral("ÀÉÎÕÜ 0123"),
+                             QStringLiteral("ŁÓDŹ ΑΒΓ"), QStringLiteral("A\tB")};
+    for (const QString& text : texts) {
+        ImageSurface s(QSize(300, 40));
+        s.clear();
+        const int tw = s.textWidth(text);
+        EXPECT_NEAR(tw, QFontMetrics(s.font()).horizontalAdvance(text), text.size() / 2 + 1)
+            << text.toStdString();
+        s.setTextPosition(20, 10);
+        ASSERT_TRUE(s.print(text));
+        int first = -1, last = -1;
+        for (int x = 0; x < 300; ++x)
+            for (int y = 0; y < 40; ++y)
+                if (qGray(s.image().pixel(x, y)) < 200) {
+                    if (first < 0)
+                        first = x;
+                    last = x;
+                }
+        ASSERT_GE(first, 0) << text.toStdString();
+        EXPECT_NEAR(first, 20, 3) << text.toStdString();
+        EXPECT_NEAR(last + 1, 20 + tw, 3) << text.toStdString();
     }
 }

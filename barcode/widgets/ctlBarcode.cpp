@@ -10,6 +10,12 @@
 
 #include <memory>
 
+// Resources of a library linked statically have to be registered by hand; for the shared
+// library this is a no-op after the first time.
+static void initBarcodeResources() {
+    Q_INIT_RESOURCE(TarvBarcode);
+}
+
 namespace tarv {
 
 ctlBarcode::ctlBarcode(QWidget* parent) : QWidget(parent), m_picture(new PictureBox(this)) {
@@ -87,6 +93,7 @@ QImage ctlBarcode::picture() const {
 }
 
 QImage ctlBarcode::toolboxBitmap() {
+    initBarcodeResources();
     return QImage(QStringLiteral(":/tarv/barcode/toolbox.bmp"));
 }
 
