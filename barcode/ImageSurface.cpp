@@ -287,7 +287,8 @@ void ImageSurface::flush() const {
         const qint64 rows = m_bandBottom - m_bandTop;
         while (done < rows) {
             const qint64 n = std::min(done, rows - done);
-            std::memcpy(first + done * stride, first, size_t(n * stride - (stride - qsizetype(rowBytes))));
+            std::memcpy(first + done * stride, first,
+                        size_t(n * stride - (stride - qsizetype(rowBytes))));
             done += n;
         }
     }

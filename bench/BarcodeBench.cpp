@@ -1,5 +1,6 @@
-// Drawing the control's default symbol (Code 128 of "BARCODE" with its text) against the Zint library encoding and rasterising the same data with text at the same module
-// width, in the same run.
+// Drawing the control's default symbol (Code 128 of "BARCODE" with its text) against the Zint
+// library encoding and rasterising the same data with text at the same module width, in the same
+// run.
 #include <tarv/ctlBarcode.h>
 
 #include <QApplication>
@@ -37,8 +38,7 @@ bool zintOnce(int* width = nullptr, int* height = nullptr) {
     return error < ZINT_ERROR;
 }
 
-template <typename F>
-double nanosPerCall(int calls, F&& f) {
+template <typename F> double nanosPerCall(int calls, F&& f) {
     const auto start = Clock::now();
     for (int i = 0; i < calls; ++i)
         f();

@@ -76,10 +76,11 @@ HRESULT BarcodeComponent::create(REFIID riid, void** ppv) {
         return E_POINTER;
     *ppv = nullptr;
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return fail(E_FAIL,
-                    QStringLiteral("Il controllo TarvBarcode.ctlBarcode è una finestra: il programma "
-                                   "che lo crea deve avere un'applicazione grafica (QApplication)"),
-                    QStringLiteral("TarvBarcode.ctlBarcode"));
+        return fail(
+            E_FAIL,
+            QStringLiteral("Il controllo TarvBarcode.ctlBarcode è una finestra: il programma "
+                           "che lo crea deve avere un'applicazione grafica (QApplication)"),
+            QStringLiteral("TarvBarcode.ctlBarcode"));
     return createAndQuery<BarcodeComponent>(riid, ppv);
 }
 

@@ -16,10 +16,13 @@ using com::HRESULT;
 using com::IDispatch;
 using com::VARIANT_BOOL;
 
-inline constexpr com::GUID LIBID_TarvBarcode = com::makeGuid("{754F7766-B470-4E9E-8853-B12460E96840}");
-inline constexpr com::CLSID CLSID_ctlBarcode = com::makeGuid("{1A081B62-0E5B-4965-B5C7-6420A3BEAF30}");
+inline constexpr com::GUID LIBID_TarvBarcode =
+    com::makeGuid("{754F7766-B470-4E9E-8853-B12460E96840}");
+inline constexpr com::CLSID CLSID_ctlBarcode =
+    com::makeGuid("{1A081B62-0E5B-4965-B5C7-6420A3BEAF30}");
 inline constexpr com::IID IID__ctlBarcode = com::makeGuid("{94C94567-109D-482F-8D29-2A78AF9C62A1}");
-inline constexpr com::IID DIID___ctlBarcode = com::makeGuid("{BD744F81-1B2F-4C08-94D5-C922F72A4FED}");
+inline constexpr com::IID DIID___ctlBarcode =
+    com::makeGuid("{BD744F81-1B2F-4C08-94D5-C922F72A4FED}");
 inline constexpr uint16_t TarvBarcodeVersionMajor = 1;
 inline constexpr uint16_t TarvBarcodeVersionMinor = 0;
 

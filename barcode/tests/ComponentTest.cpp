@@ -21,9 +21,9 @@ namespace {
 
 struct Registered : ::testing::Test {
     Registered() {
-        EXPECT_EQ(moduleRegisterServer(barcode::typeLibrary(),
-                                       QStringLiteral(TARV_BARCODE_LIBRARY)),
-                  S_OK);
+        EXPECT_EQ(
+            moduleRegisterServer(barcode::typeLibrary(), QStringLiteral(TARV_BARCODE_LIBRARY)),
+            S_OK);
     }
     TestWindowsDir windir;
 };
@@ -37,9 +37,9 @@ TEST(Component, MemberTableMatchesTheInterface) {
         const char* name;
         DISPID id;
     };
-    const Member members[] = {{"TipoCodice", 0x68030004}, {"Codice", 0x68030003},
+    const Member members[] = {{"TipoCodice", 0x68030004},    {"Codice", 0x68030003},
                               {"DisegnaCodice", 0x60030005}, {"MostraTesto", 0x68030002},
-                              {"Allineamento", 0x68030001}, {"Spessore", 0x68030000},
+                              {"Allineamento", 0x68030001},  {"Spessore", 0x68030000},
                               {"spessore", 0x68030000}};
     for (const Member& m : members)
         EXPECT_EQ(info.idOfName(QString::fromLatin1(m.name)), m.id) << m.name;
@@ -85,14 +85,14 @@ TEST_F(Registered, RegistrationEntries) {
     for (const RegistrationEntry& e :
          registrationEntries(barcode::typeLibrary(), QStringLiteral(TARV_BARCODE_LIBRARY)))
         keys << e.key.toUpper();
-    for (const char* key : {"TARVBARCODE.CTLBARCODE\\CLSID",
-                            "CLSID\\{1A081B62-0E5B-4965-B5C7-6420A3BEAF30}",
-                            "INTERFACE\\{94C94567-109D-482F-8D29-2A78AF9C62A1}",
-                            "INTERFACE\\{BD744F81-1B2F-4C08-94D5-C922F72A4FED}",
-                            "TYPELIB\\{754F7766-B470-4E9E-8853-B12460E96840}"})
-        EXPECT_TRUE(std::any_of(keys.begin(), keys.end(),
-                                [&](const QString& k) { return k.startsWith(QLatin1String(key)); }))
-            << key;
+    for (const char* key :
+         {"TARVBARCODE.CTLBARCODE\\CLSID", "CLSID\\{1A081B62-0E5B-4965-B5C7-6420A3BEAF30}",
+          "INTERFACE\\{94C94567-109D-482F-8D29-2A78AF9C62A1}",
+          "INTERFACE\\{BD744F81-1B2F-4C08-94D5-C922F72A4FED}",
+          "TYPELIB\\{754F7766-B470-4E9E-8853-B12460E96840}"})
+        EXPECT_TRUE(std::any_of(keys.begin(), keys.end(), [&](const QString& k) {
+            return k.startsWith(QLatin1String(key));
+        })) << key;
     EXPECT_EQ(moduleUnregisterServer(barcode::typeLibrary()), S_OK);
     CLSID clsid;
     EXPECT_NE(clsidFromProgId(QStringLiteral("TarvBarcode.ctlBarcode"), &clsid), S_OK);

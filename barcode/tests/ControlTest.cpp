@@ -1,8 +1,8 @@
 // The control as a host sees it: properties, the drawing sequence, and the layout read back from
 // the rendered picture area.
-#include "QtPrinters.h"
 #include "ImageSurface.h"
 #include "PictureBox.h"
+#include "QtPrinters.h"
 #include "tarv/ctlBarcode.h"
 
 #include <QApplication>
@@ -68,7 +68,10 @@ PictureBox* pictureOf(ctlBarcode& c) {
 }
 
 struct Control {
-    explicit Control(QSize size) { c.resize(size); c.DisegnaCodice(); }
+    explicit Control(QSize size) {
+        c.resize(size);
+        c.DisegnaCodice();
+    }
     ctlBarcode c;
 };
 
@@ -204,12 +207,9 @@ TEST(Control, OnePixelTooNarrowShowsSize) {
         int w;
     };
     const Case cases[] = {
-        {0, QStringLiteral("BARCODE"), 0, 147},
-        {1, QStringLiteral("BARCODE"), 0, 142},
-        {1, QStringLiteral("BARCODE"), 1, 112},
-        {1, QStringLiteral("BARCODE"), 2, 112},
-        {2, QStringLiteral("400638133393"), 0, 143},
-        {2, QStringLiteral("400638133393"), 9, 113},
+        {0, QStringLiteral("BARCODE"), 0, 147},      {1, QStringLiteral("BARCODE"), 0, 142},
+        {1, QStringLiteral("BARCODE"), 1, 112},      {1, QStringLiteral("BARCODE"), 2, 112},
+        {2, QStringLiteral("400638133393"), 0, 143}, {2, QStringLiteral("400638133393"), 9, 113},
     };
     for (const Case& k : cases) {
         for (bool text : {true, false}) {
@@ -386,10 +386,11 @@ TEST(Control, ToolboxBitmapAndIdentifierResources) {
         QByteArray bytes;
     };
     const Resource resources[] = {
-        {":/tarv/barcode/_IID_CTLBARCODE",
-         QByteArray::fromHex("10000000" "6745c9949d102f488d292a78af9c62a1")},
+        {":/tarv/barcode/_IID_CTLBARCODE", QByteArray::fromHex("10000000"
+                                                               "6745c9949d102f488d292a78af9c62a1")},
         {":/tarv/barcode/_SRCIID_CTLBARCODE",
-         QByteArray::fromHex("10000000" "814f74bd2f1b084c94d5c922f72a4fed")},
+         QByteArray::fromHex("10000000"
+                             "814f74bd2f1b084c94d5c922f72a4fed")},
     };
     for (const Resource& r : resources) {
         QFile file(QString::fromLatin1(r.path));

@@ -188,16 +188,24 @@ TEST(Code128, SymbolValuesChecksAndModules) {
         int modules;
     };
     const Case cases[] = {
-        {QStringLiteral("BARCODE"), QStringLiteral("AAAAAAA"),
-         {104, 34, 33, 50, 35, 47, 36, 37, 71, 106}, 112},
-        {QStringLiteral("12345678"), QStringLiteral("NNNNNNNN"), {105, 12, 34, 56, 78, 47, 106},
+        {QStringLiteral("BARCODE"),
+         QStringLiteral("AAAAAAA"),
+         {104, 34, 33, 50, 35, 47, 36, 37, 71, 106},
+         112},
+        {QStringLiteral("12345678"),
+         QStringLiteral("NNNNNNNN"),
+         {105, 12, 34, 56, 78, 47, 106},
          79},
-        {QStringLiteral("AB1234"), QStringLiteral("AANNNN"), {104, 33, 34, 99, 12, 34, 102, 106},
+        {QStringLiteral("AB1234"),
+         QStringLiteral("AANNNN"),
+         {104, 33, 34, 99, 12, 34, 102, 106},
          90},
         {QStringLiteral("12345"), QStringLiteral("NNNNA"), {105, 12, 34, 100, 21, 54, 106}, 79},
         {QStringLiteral("12AB"), QStringLiteral("AAAA"), {104, 17, 18, 33, 34, 83, 106}, 79},
-        {QStringLiteral("1234A12B"), QStringLiteral("NNNNAAAA"),
-         {105, 12, 34, 100, 33, 17, 18, 34, 18, 106}, 112},
+        {QStringLiteral("1234A12B"),
+         QStringLiteral("NNNNAAAA"),
+         {105, 12, 34, 100, 33, 17, 18, 34, 18, 106},
+         112},
         {QString(), QString(), {105, 2, 106}, 35},
         {QStringLiteral("123"), QStringLiteral("AAA"), {104, 17, 18, 19, 8, 106}, 68},
     };
@@ -219,9 +227,9 @@ TEST(Code128, RunRuleTypeStrings) {
         const char* types;
     };
     const Case cases[] = {
-        {"1", "A"},          {"12", "AA"},          {"1234", "NNNN"},     {"12345", "NNNNA"},
-        {"123456", "NNNNNN"}, {"A1234567", "ANNNNNNA"}, {"A123B", "AAAAA"}, {"1234X5", "NNNNAA"},
-        {"X123456789", "XNNNNNNNNA"},
+        {"1", "A"},         {"12", "AA"},         {"1234", "NNNN"},
+        {"12345", "NNNNA"}, {"123456", "NNNNNN"}, {"A1234567", "ANNNNNNA"},
+        {"A123B", "AAAAA"}, {"1234X5", "NNNNAA"}, {"X123456789", "XNNNNNNNNA"},
     };
     for (const Case& c : cases) {
         QString expected = QString::fromLatin1(c.types);
@@ -282,7 +290,7 @@ TEST(Ean13, CheckDigits) {
         const char* code;
         int check;
     };
-    const Case cases[] = {{"400638133393", 1}, {"590123412345", 7}, {"978030640615", 7},
+    const Case cases[] = {{"400638133393", 1}, {"590123412345", 7},  {"978030640615", 7},
                           {"000000000000", 0}, {"40063813339A", -1}, {"4006381333", -1}};
     for (const Case& c : cases)
         EXPECT_EQ(clsEAN13::cifraControllo(QString::fromLatin1(c.code)), c.check) << c.code;
@@ -296,15 +304,13 @@ TEST(Ean13, ModuleRows) {
     EXPECT_EQ(row.mid(14 + 42, 5), QStringLiteral("01010"));
     EXPECT_TRUE(row.endsWith(QStringLiteral("1010000000")));
     // Left half: 0 0 6 3 8 1 with parity A B A A B B; right half ends with the check digit 1.
-    EXPECT_EQ(row.mid(14, 7), QStringLiteral("0001101"));      // 0, set A
-    EXPECT_EQ(row.mid(21, 7), QStringLiteral("0100111"));      // 0, set B
+    EXPECT_EQ(row.mid(14, 7), QStringLiteral("0001101"));               // 0, set A
+    EXPECT_EQ(row.mid(21, 7), QStringLiteral("0100111"));               // 0, set B
     EXPECT_EQ(row.mid(14 + 42 + 5 + 35, 7), QStringLiteral("1100110")); // 1, set C
 
     // The 13th character is taken as given, a non-digit as 0.
-    EXPECT_EQ(ean.Codifica(QStringLiteral("4006381333935")).mid(96, 7),
-              QStringLiteral("1001110"));
-    EXPECT_EQ(ean.Codifica(QStringLiteral("400638133393X")).mid(96, 7),
-              QStringLiteral("1110010"));
+    EXPECT_EQ(ean.Codifica(QStringLiteral("4006381333935")).mid(96, 7), QStringLiteral("1001110"));
+    EXPECT_EQ(ean.Codifica(QStringLiteral("400638133393X")).mid(96, 7), QStringLiteral("1110010"));
     EXPECT_EQ(ean.Codifica(QStringLiteral("400638133X93")), QString());
     EXPECT_EQ(ean.Codifica(QStringLiteral("40063813339")), QString());
 }
@@ -395,9 +401,8 @@ TEST(LayoutFrame, AlignmentAndFitTest) {
         qint64 x0; // -1: does not fit
     };
     const Case cases[] = {
-        {0, 254, 30},  {0, 253, -1}, {1, 224, 0},   {1, 223, -1}, {1, 300, 38},
-        {1, 301, 38},  {2, 300, 76}, {2, 224, 0},   {2, 223, -1}, {7, 224, 0},
-        {-1, 500, 0},  {32767, 225, 0},
+        {0, 254, 30}, {0, 253, -1}, {1, 224, 0},  {1, 223, -1}, {1, 300, 38}, {1, 301, 38},
+        {2, 300, 76}, {2, 224, 0},  {2, 223, -1}, {7, 224, 0},  {-1, 500, 0}, {32767, 225, 0},
     };
     for (const Case& c : cases) {
         clsCode128 sym = configured<clsCode128>(QStringLiteral("BARCODE"), 2, c.align, true);
@@ -432,12 +437,11 @@ TEST(LayoutFrame, BarHeightAndTextPosition) {
         qint64 h;
     };
     const Case cases[] = {
-        {100, 13, true, 80},  // 80.5 rounds to the even 80
-        {100, 15, true, 78},  // 77.5 rounds to the even 78
-        {100, 14, true, 79},  // 79 exactly
-        {101, 13, true, 82},  // 81.5 rounds to 82
-        {100, 13, false, 100},
-        {10, 13, true, -10},  // 10 - 19.5 = -9.5 rounds to -10: no bar shows
+        {100, 13, true, 80},                        // 80.5 rounds to the even 80
+        {100, 15, true, 78},                        // 77.5 rounds to the even 78
+        {100, 14, true, 79},                        // 79 exactly
+        {101, 13, true, 82},                        // 81.5 rounds to 82
+        {100, 13, false, 100}, {10, 13, true, -10}, // 10 - 19.5 = -9.5 rounds to -10: no bar shows
     };
     for (const Case& c : cases) {
         clsCode128 sym = configured<clsCode128>(QStringLiteral("AB"), 1, 1, c.text);

@@ -40,14 +40,17 @@ TEST(Tool, FileIsWhatTheControlShows) {
     const Case cases[] = {
         {{"--type", "2", "--code", "400638133393"}, 2, "400638133393", true, 0, 0},
         {{"--type", "0", "--code", "tarv-39", "--no-text", "--align", "1", "--module", "2"},
-         0, "tarv-39", false, 1, 2},
+         0,
+         "tarv-39",
+         false,
+         1,
+         2},
         {{"--align", "2", "--type", "1", "--code", "Codice 128"}, 1, "Codice 128", true, 2, 0},
     };
     int n = 0;
     for (const Case& c : cases) {
         const QString file = dir.filePath(QStringLiteral("out%1.png").arg(n++));
-        const ToolRun run =
-            runTool(c.options + QStringList{"--size", "300x120", "-o", file});
+        const ToolRun run = runTool(c.options + QStringList{"--size", "300x120", "-o", file});
         ASSERT_EQ(run.status, 0) << run.err.toStdString();
         tarv::ctlBarcode control;
         control.resize(300, 120);
@@ -58,7 +61,8 @@ TEST(Tool, FileIsWhatTheControlShows) {
         control.setSpessore(c.module);
         const QImage saved(file);
         ASSERT_FALSE(saved.isNull());
-        EXPECT_EQ(saved.convertToFormat(control.picture().format()), control.picture()) << file.toStdString();
+        EXPECT_EQ(saved.convertToFormat(control.picture().format()), control.picture())
+            << file.toStdString();
     }
 }
 

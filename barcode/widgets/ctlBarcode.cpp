@@ -106,9 +106,8 @@ void ctlBarcode::placePicture() {
 void ctlBarcode::redrawFromNotification() {
     // Nobody called us here, so a failed drawing goes to the default error reporting.
     if (const BarcodeStatus s = DisegnaCodice(); !s)
-        qWarning().noquote() << QStringLiteral("TarvBarcode: errore %1: %2")
-                                    .arg(s.number)
-                                    .arg(s.description);
+        qWarning().noquote()
+            << QStringLiteral("TarvBarcode: errore %1: %2").arg(s.number).arg(s.description);
 }
 
 void ctlBarcode::resizeEvent(QResizeEvent* event) {

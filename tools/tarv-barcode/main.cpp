@@ -74,11 +74,10 @@ int main(int argc, char** argv) {
             puts.push_back([](tarv::ctlBarcode& c) { return c.setMostraTesto(false); });
             continue;
         }
-        const bool takesValue = option == QLatin1String("--type") ||
-                                option == QLatin1String("--code") ||
-                                option == QLatin1String("--align") ||
-                                option == QLatin1String("--module") ||
-                                option == QLatin1String("--size") || option == QLatin1String("-o");
+        const bool takesValue =
+            option == QLatin1String("--type") || option == QLatin1String("--code") ||
+            option == QLatin1String("--align") || option == QLatin1String("--module") ||
+            option == QLatin1String("--size") || option == QLatin1String("-o");
         if (!takesValue)
             return fail(QStringLiteral("opzione sconosciuta: %1 (vedi --help)").arg(option));
         if (i + 1 >= args.size())
