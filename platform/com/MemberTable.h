@@ -284,19 +284,27 @@ inline ParamInfo ofEnum(ParamInfo p, const char* typeName) {
     return p;
 }
 
-// A method: `result` VT_VOID for none; otherwise the last C++ parameter receives it.
+// A method without result.
+template <auto P> MemberInfo method(const char* name, DISPID id, std::vector<ParamInfo> params) {
+    MemberInfo m;
+    m.name = QString::fromUtf8(name);
+    m.dispid = id;
+    m.kind = MemberKind::Method;
+    m.params = std::move(params);
+    detail::InvokerFor<P, false>::describe(m);
+    return m;
+}
+
+// A method with a result, which the last C++ parameter receives.
 template <auto P>
-MemberInfo method(const char* name, DISPID id, std::vector<ParamInfo> params, VarType result = VT_VOID) {
+MemberInfo method(const char* name, DISPID id, std::vector<ParamInfo> params, VarType result) {
     MemberInfo m;
     m.name = QString::fromUtf8(name);
     m.dispid = id;
     m.kind = MemberKind::Method;
     m.params = std::move(params);
     m.result = result;
-    if (result == VT_VOID)
-        detail::InvokerFor<P, false>::describe(m);
-    else
-        detail::InvokerFor<P, true>::describe(m);
+    detail::InvokerFor<P, true>::describe(m);
     return m;
 }
 

@@ -1,0 +1,40 @@
+#include "Contabili.h"
+
+#include "TypeLibrary.h"
+
+namespace tarv::utility {
+
+using namespace com;
+
+Contabili::Contabili() : DispatchObject(interfaceInfo(), progIdOf("Contabili")) {}
+
+const InterfaceInfo& Contabili::interfaceInfo() {
+    // Written once per process, then only read; the type library links it to itself.
+    static InterfaceInfo info = [] {
+        InterfaceInfo i;
+        i.name = QStringLiteral("_Contabili");
+        i.iid = IID__Contabili;
+        i.members = {
+            method<&_Contabili::Controlla_PI>("Controlla_PI", 0x60030000, {byRef("PIVA", VT_BSTR)}, VT_BOOL),
+            method<&_Contabili::CheckCodFiscale>("CheckCodFiscale", 0x60030001, {byRef("CFis", VT_BSTR)}, VT_BOOL),
+        };
+        return i;
+    }();
+    return info;
+}
+
+const ClassInfo& Contabili::classInfo() {
+    static const ClassInfo info{QStringLiteral("Contabili"), CLSID_Contabili, &interfaceInfo(), nullptr,
+                               &createAndQuery<Contabili>};
+    return info;
+}
+
+HRESULT Contabili::Controlla_PI(QString*, VARIANT_BOOL*) {
+    return notImplemented("Controlla_PI");
+}
+
+HRESULT Contabili::CheckCodFiscale(QString*, VARIANT_BOOL*) {
+    return notImplemented("CheckCodFiscale");
+}
+
+} // namespace tarv::utility
