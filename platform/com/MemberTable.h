@@ -147,7 +147,7 @@ template <class T> struct ArgTraits {
 template <> struct ArgTraits<const QString&> {
     static constexpr bool byRef = false;
     static constexpr VarType vt = VT_BSTR;
-    static QString get(const Variant& v) { return v.toStr(); }
+    static const QString& get(const Variant& v) { return v.strRef(); }
 };
 template <> struct ArgTraits<const Variant&> {
     static constexpr bool byRef = false;

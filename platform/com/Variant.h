@@ -66,6 +66,8 @@ public:
     bool toBool() const { return m_vt == VT_BOOL && m_u.boolVal != 0; }
     VARIANT_BOOL toVariantBool() const { return m_vt == VT_BOOL ? m_u.boolVal : VARIANT_FALSE; }
     QString toStr() const { return m_vt == VT_BSTR ? m_str : QString(); }
+    // The string of a VT_BSTR variant, without a copy (empty for other types).
+    const QString& strRef() const { return m_str; }
     HRESULT toError() const { return m_vt == VT_ERROR ? m_u.scode : S_OK; }
     IDispatch* toDispatch() const { return m_vt == VT_DISPATCH ? m_u.disp : nullptr; }
     IUnknown* toUnknown() const;
