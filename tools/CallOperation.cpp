@@ -46,6 +46,8 @@ bool parseNumber(const QString& t, Variant* out) {
     const char* p = b;
     if (p < e && (*p == '-' || *p == '+'))
         negative = *p++ == '-';
+    if (p == e || *p == '-' || *p == '+')
+        return false;
     if (e - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
         uint64_t v = 0;
         const auto r = std::from_chars(p + 2, e, v, 16);
