@@ -1,0 +1,44 @@
+#include "HandOffFile.h"
+
+#include "Paths.h"
+#include "ProfileFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarv {
+
+HandOffFile::HandOffFile(QString path) : m_path(std::move(path)) {}
+
+HandOffFile HandOffFile::besideExecutable() {
+    return HandOffFile(Paths::executableDirectory() + QStringLiteral("/Default.ini"));
+}
+
+bool HandOffFile::exists() const { return Paths::attributesReadable(m_path); }
+
+QString HandOffFile::Leggi_Ini(const QString& section, const QString& key) const {
+    return ProfileFile::readString(section, key, QString(), m_path);
+}
+
+QString HandOffFile::distrustReason() const {
+    struct stat file {};
+    if (::stat(QFile::encodeName(m_path).constData(), &file) != 0)
+        return QString();
+    if (file.st_uid != ::geteuid())
+        return QStringLiteral("il file appartiene a un altro utente");
+    if (file.st_mode & (S_IWGRP | S_IWOTH))
+        return QStringLiteral("il file può essere modificato da altri utenti");
+    struct stat dir {};
+    const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
+    if (::stat(folder.constData(), &dir) == 0 && (dir.st_mode & (S_IWGRP | S_IWOTH)) &&
+        !(dir.st_mode & S_ISVTX))
+        return QStringLiteral("si trova in una cartella in cui altri utenti possono scrivere");
+    return QString();
+}
+
+bool HandOffFile::remove() const { return QFile::remove(m_path); }
+
+} // namespace tarv
