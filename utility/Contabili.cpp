@@ -2,6 +2,10 @@
 
 #include "TypeLibrary.h"
 
+#ifdef TARV_UTILITY_LOGIC
+#include "TaxIdentifiers.h"
+#endif
+
 namespace tarv::utility {
 
 using namespace com;
@@ -29,12 +33,27 @@ const ClassInfo& Contabili::classInfo() {
     return info;
 }
 
-HRESULT Contabili::Controlla_PI(QString*, VARIANT_BOOL*) {
+// The checks themselves live in TaxIdentifiers; the class converts at its boundary.
+HRESULT Contabili::Controlla_PI(QString* PIVA, VARIANT_BOOL* result) {
+    if (!PIVA || !result)
+        return E_POINTER;
+#ifdef TARV_UTILITY_LOGIC
+    *result = toVariantBool(TaxIdentifiers::Controlla_PI(*PIVA));
+    return S_OK;
+#else
     return notImplemented("Controlla_PI");
+#endif
 }
 
-HRESULT Contabili::CheckCodFiscale(QString*, VARIANT_BOOL*) {
+HRESULT Contabili::CheckCodFiscale(QString* CFis, VARIANT_BOOL* result) {
+    if (!CFis || !result)
+        return E_POINTER;
+#ifdef TARV_UTILITY_LOGIC
+    *result = toVariantBool(TaxIdentifiers::CheckCodFiscale(*CFis));
+    return S_OK;
+#else
     return notImplemented("CheckCodFiscale");
+#endif
 }
 
 } // namespace tarv::utility

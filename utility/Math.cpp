@@ -2,6 +2,10 @@
 
 #include "TypeLibrary.h"
 
+#ifdef TARV_UTILITY_LOGIC
+#include "Rounding.h"
+#endif
+
 namespace tarv::utility {
 
 using namespace com;
@@ -31,16 +35,74 @@ const ClassInfo& Math::classInfo() {
     return info;
 }
 
-HRESULT Math::NDec(Variant*, uint8_t*) {
+#ifdef TARV_UTILITY_LOGIC
+namespace {
+
+// Variants cross to the numeric helpers as NumberArg; objects and error values have no
+// number and no text.
+bool toNumberArg(const Variant& in, NumberArg* out) {
+    const Variant v = in.dereferenced();
+    switch (v.vt()) {
+    case VT_EMPTY: *out = NumberArg::empty(); return true;
+    case VT_NULL: *out = NumberArg::null(); return true;
+    case VT_I2: *out = NumberArg::fromInteger(v.toI2()); return true;
+    case VT_I4: *out = NumberArg::fromInteger(v.toI4()); return true;
+    case VT_UI1: *out = NumberArg::fromInteger(v.toUI1()); return true;
+    case VT_R8: *out = NumberArg::fromDouble(v.toR8()); return true;
+    case VT_BSTR: *out = NumberArg::fromString(v.toStr()); return true;
+    case VT_BOOL: *out = NumberArg::fromBoolean(v.toBool()); return true;
+    default: return false;
+    }
+}
+
+} // namespace
+#endif
+
+HRESULT Math::NDec(Variant* Numero, uint8_t* result) {
+    if (!Numero || !result)
+        return E_POINTER;
+#ifdef TARV_UTILITY_LOGIC
+    NumberArg arg;
+    if (!toNumberArg(*Numero, &arg))
+        return raise(DISP_E_TYPEMISMATCH);
+    const Checked<std::uint8_t> n = Rounding::NDec(arg);
+    if (!n)
+        return raise(HRESULT(n.error().hresult), n.error().description);
+    *result = n.value();
+    return S_OK;
+#else
     return notImplemented("NDec");
+#endif
 }
 
-HRESULT Math::Intero(Variant*, Variant*) {
+HRESULT Math::Intero(Variant* Numero, Variant* result) {
+    if (!Numero || !result)
+        return E_POINTER;
+#ifdef TARV_UTILITY_LOGIC
+    NumberArg arg;
+    if (!toNumberArg(*Numero, &arg))
+        return raise(DISP_E_TYPEMISMATCH);
+    const NumberArg part = Rounding::Intero(arg);
+    // The integer part comes back as text; otherwise the argument itself, with its own type.
+    *result = part.kind == NumberArg::Kind::String ? Variant(part.string) : Numero->dereferenced();
+    return S_OK;
+#else
     return notImplemented("Intero");
+#endif
 }
 
-HRESULT Math::Round(double*, int16_t*, uint8_t*, double*) {
+HRESULT Math::Round(double* Numero, int16_t* Decimali, uint8_t* Tipo, double* result) {
+    if (!Numero || !Decimali || !Tipo || !result)
+        return E_POINTER;
+#ifdef TARV_UTILITY_LOGIC
+    const Checked<double> r = Rounding::Round(*Numero, *Decimali, *Tipo);
+    if (!r)
+        return raise(HRESULT(r.error().hresult), r.error().description);
+    *result = r.value();
+    return S_OK;
+#else
     return notImplemented("Round");
+#endif
 }
 
 } // namespace tarv::utility

@@ -225,6 +225,27 @@ TEST_F(LibraryTest, TarvCallReportsFailuresWithNumberAndDescription) {
     }
 }
 
+#ifdef TARV_UTILITY_LOGIC
+TEST_F(LibraryTest, TarvCallChecksTaxCodesAndRoundsInTheUsersLocale) {
+    registerLibrary();
+    ToolRun r = tarvCall({QStringLiteral("TarvUtility.Contabili"), QStringLiteral("CheckCodFiscale(\"RSSMRA85T10A562S\")"),
+                          QStringLiteral("Controlla_PI(\"12345678901\")")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("True\nFalse\n"));
+    // The message box appears on the terminal: title, text, button.
+    EXPECT_EQ(r.err, QStringLiteral("\a[Controllo Partita IVA]\nPartita IVA errata!\n1) OK\n"));
+    r = tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)"), QStringLiteral("Round(1234, -2, 1)")});
+    EXPECT_EQ(r.out, QStringLiteral("1.01\n1200\n"));
+    if (!QProcess::execute(QStringLiteral("sh"), {"-c", "locale -a | grep -qi '^it_IT.utf8$'"})) {
+        r = tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)"), QStringLiteral("NDec(\"12,340\")"),
+                      QStringLiteral("Intero(-12.7)")},
+                     QStringLiteral("it_IT.UTF-8"));
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, QStringLiteral("1,01\n3\n-12\n"));
+    }
+}
+#endif
+
 // A component of the tests' own shows what no TarvUtility member does yet: values written
 // back through by-reference arguments, and numbers in the user's locale.
 TEST_F(LibraryTest, TarvCallPrintsByReferenceResultsInTheUsersLocale) {
