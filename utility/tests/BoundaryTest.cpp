@@ -3,6 +3,8 @@
 #include "Contabili.h"
 #include "Math.h"
 
+#include "Conversions.h"
+#include "Decimal.h"
 #include "DispatchCall.h"
 #include "TestWindowsDir.h"
 
@@ -105,6 +107,16 @@ TEST_F(BoundaryTest, MathReadsTextInTheUsersLocale) {
     ErrorInfo e;
     EXPECT_EQ(call(m.get(), QStringLiteral("NDec"), {Variant(longFraction)}, &r, &e), DISP_E_OVERFLOW);
     std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+// The component layer and the numeric helpers each write numbers as automation does; they must
+// never disagree, or a value would print differently from its NDec/Intero reading.
+TEST(NumberText, ComponentLayerAndNumericHelpersWriteTheSameText) {
+    const double values[] = {0.5, 1.0 / 3, 2.0 / 3, 1.005 * 100, 1234567890.1234567, 1e15, 1e15 + 0.5,
+                             999999999999999.0, 5.6789e-11, 5.6789e-12, -0.07, 123456789.125, 1e-7,
+                             -1.25e-20, 1.5e300, 8.325, 0.0, 100.0, 4.35 * 100};
+    for (double v : values)
+        EXPECT_EQ(com::doubleToText(v, QLatin1Char(',')), tarv::doubleToText(v, u",")) << v;
 }
 
 #endif

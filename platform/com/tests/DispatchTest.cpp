@@ -1,6 +1,7 @@
 #include "Collection.h"
 #include "ComPtr.h"
 #include "DispatchCall.h"
+#include "Module.h"
 #include "Probe.h"
 
 #include <gtest/gtest.h>
@@ -226,6 +227,35 @@ TEST(Dispatch, TypeInformationComesFromTheTable) {
     EXPECT_EQ(names, QStringList({"Join", "a", "b", "c", "colore"}));
     EXPECT_EQ(ti->GetNames(77, &names), TYPE_E_ELEMENTNOTFOUND);
     EXPECT_EQ(d->GetTypeInfo(1, 0, ti.put()), DISP_E_BADINDEX);
+}
+
+TEST(Module, CanUnloadOnlyWhenNoObjectFactoryOrLockIsHeld) {
+    ASSERT_EQ(moduleCanUnloadNow(), S_OK);
+    {
+        auto d = newProbe();
+        EXPECT_EQ(moduleCanUnloadNow(), S_FALSE);
+    }
+    EXPECT_EQ(moduleCanUnloadNow(), S_OK);
+    ComPtr<IClassFactory> f;
+    ASSERT_EQ(moduleGetClassObject(probeTypeLibrary(), CLSID_Probe, IID_IClassFactory, f.putVoid()), S_OK);
+    EXPECT_EQ(moduleCanUnloadNow(), S_FALSE);
+    ComPtr<IDispatch> a, b;
+    ASSERT_EQ(f->CreateInstance(nullptr, IID_IDispatch, a.putVoid()), S_OK);
+    ASSERT_EQ(f->CreateInstance(nullptr, IID__Probe, b.putVoid()), S_OK);
+    EXPECT_NE(static_cast<IUnknown*>(a.get()), static_cast<IUnknown*>(b.get()));
+    EXPECT_EQ(f->CreateInstance(a.get(), IID_IDispatch, b.putVoid()), CLASS_E_NOAGGREGATION);
+    f->LockServer(true);
+    a.reset();
+    b.reset();
+    f.reset();
+    EXPECT_EQ(moduleCanUnloadNow(), S_FALSE);
+    // The lock is counted per process, not per factory object.
+    ComPtr<IClassFactory> g;
+    ASSERT_EQ(moduleGetClassObject(probeTypeLibrary(), CLSID_Probe, IID_IClassFactory, g.putVoid()), S_OK);
+    g->LockServer(false);
+    g.reset();
+    EXPECT_EQ(moduleCanUnloadNow(), S_OK);
+    EXPECT_EQ(moduleGetClassObject(probeTypeLibrary(), IID__Probe, IID_IClassFactory, g.putVoid()), CLASS_E_CLASSNOTAVAILABLE);
 }
 
 TEST(Collection, CountOneBasedItemsAndEnumeration) {
