@@ -68,7 +68,8 @@ void BM_Direct(benchmark::State& state) {
 void BM_Invoke(benchmark::State& state) {
     ComPtr<IDispatch> d;
     GestioneReg::classInfo().create(IID_IDispatch, d.putVoid());
-    static_cast<_GestioneReg*>(static_cast<IDispatch*>(d.get()))->put_Key(QStringLiteral("Software\\Tarv"));
+    static_cast<_GestioneReg*>(static_cast<IDispatch*>(d.get()))
+        ->put_Key(QStringLiteral("Software\\Tarv"));
     DISPPARAMS none;
     Variant result;
     for (auto _ : state) {
@@ -101,9 +102,10 @@ int main(int argc, char** argv) {
     const double direct = reporter.perCall["BM_Direct"];
     const double late = reporter.perCall["BM_Invoke"];
     if (direct > 0 && late > 0)
-        std::printf("%s: dual interface %.1f ns, Invoke by dispatch id %.1f ns, overhead %.1f ns per call "
-                    "(%.1fx)\n",
-                    kMember, direct, late, late - direct, late / direct);
+        std::printf(
+            "%s: dual interface %.1f ns, Invoke by dispatch id %.1f ns, overhead %.1f ns per call "
+            "(%.1fx)\n",
+            kMember, direct, late, late - direct, late / direct);
     benchmark::Shutdown();
     return 0;
 }

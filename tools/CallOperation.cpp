@@ -154,7 +154,8 @@ bool parseLiteral(const QString& text, const EnumLookup& enums, Variant* out, QS
     return false;
 }
 
-bool parseOperation(const QString& text, const EnumLookup& enums, CallOperation* op, QString* error) {
+bool parseOperation(const QString& text, const EnumLookup& enums, CallOperation* op,
+                    QString* error) {
     const QString t = text.trimmed();
     const int eq = int(t.indexOf(QLatin1Char('=')));
     const int paren = int(t.indexOf(QLatin1Char('(')));

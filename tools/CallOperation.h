@@ -28,6 +28,7 @@ struct CallOperation {
 using EnumLookup = std::function<bool(const QString& name, int32_t* value)>;
 
 bool parseLiteral(const QString& text, const EnumLookup& enums, com::Variant* out, QString* error);
-bool parseOperation(const QString& text, const EnumLookup& enums, CallOperation* op, QString* error);
+bool parseOperation(const QString& text, const EnumLookup& enums, CallOperation* op,
+                    QString* error);
 
 } // namespace tarv

@@ -24,18 +24,19 @@ using namespace tarv::com;
 namespace {
 
 void usage(FILE* out) {
-    std::fputs("Uso: tarv-call ID OPERAZIONE...\n"
-               "     tarv-call ID --help\n"
-               "Crea un oggetto dall'identificatore di programma (TarvUtility.Math) o di classe\n"
-               "({...}) e vi applica le operazioni nell'ordine:\n"
-               "  Nome=valore        imposta una proprietà\n"
-               "  Nome               legge una proprietà o chiama un metodo senza argomenti\n"
-               "  Nome(arg, ...)     chiama un metodo; un argomento vuoto è omesso\n"
-               "Valori come in C: 1.005, -2, 1e-07, 0xFF, \"testo\" (con \\\" e \\\\), True, False,\n"
-               "Null, e i membri delle enumerazioni per nome (CURRENT_USER).\n"
-               "Ogni risultato è stampato su una riga; un argomento per riferimento cambiato\n"
-               "dal metodo segue come \"nome -> valore\".\n",
-               out);
+    std::fputs(
+        "Uso: tarv-call ID OPERAZIONE...\n"
+        "     tarv-call ID --help\n"
+        "Crea un oggetto dall'identificatore di programma (TarvUtility.Math) o di classe\n"
+        "({...}) e vi applica le operazioni nell'ordine:\n"
+        "  Nome=valore        imposta una proprietà\n"
+        "  Nome               legge una proprietà o chiama un metodo senza argomenti\n"
+        "  Nome(arg, ...)     chiama un metodo; un argomento vuoto è omesso\n"
+        "Valori come in C: 1.005, -2, 1e-07, 0xFF, \"testo\" (con \\\" e \\\\), True, False,\n"
+        "Null, e i membri delle enumerazioni per nome (CURRENT_USER).\n"
+        "Ogni risultato è stampato su una riga; un argomento per riferimento cambiato\n"
+        "dal metodo segue come \"nome -> valore\".\n",
+        out);
 }
 
 void printError(const ErrorInfo& e) {
@@ -47,15 +48,24 @@ QString basicType(VarType t, const QString& typeName) {
     if (!typeName.isEmpty())
         return typeName;
     switch (t) {
-    case VT_I2: return QStringLiteral("Integer");
-    case VT_I4: return QStringLiteral("Long");
-    case VT_UI1: return QStringLiteral("Byte");
-    case VT_R8: return QStringLiteral("Double");
-    case VT_BSTR: return QStringLiteral("String");
-    case VT_BOOL: return QStringLiteral("Boolean");
-    case VT_DISPATCH: return QStringLiteral("Object");
-    case VT_UNKNOWN: return QStringLiteral("IUnknown");
-    default: return QStringLiteral("Variant");
+    case VT_I2:
+        return QStringLiteral("Integer");
+    case VT_I4:
+        return QStringLiteral("Long");
+    case VT_UI1:
+        return QStringLiteral("Byte");
+    case VT_R8:
+        return QStringLiteral("Double");
+    case VT_BSTR:
+        return QStringLiteral("String");
+    case VT_BOOL:
+        return QStringLiteral("Boolean");
+    case VT_DISPATCH:
+        return QStringLiteral("Object");
+    case VT_UNKNOWN:
+        return QStringLiteral("IUnknown");
+    default:
+        return QStringLiteral("Variant");
     }
 }
 
@@ -77,19 +87,23 @@ QString describe(const MemberInfo& m) {
     QString text;
     switch (m.kind) {
     case MemberKind::PropertyGet:
-        text = QStringLiteral("Property Get %1 As %2").arg(m.name, basicType(m.result, m.resultTypeName));
+        text = QStringLiteral("Property Get %1 As %2")
+                   .arg(m.name, basicType(m.result, m.resultTypeName));
         break;
     case MemberKind::PropertyPut:
-        text = QStringLiteral("Property Let %1 = %2").arg(m.name, basicType(m.params[0].type, QString()));
+        text = QStringLiteral("Property Let %1 = %2")
+                   .arg(m.name, basicType(m.params[0].type, QString()));
         break;
     case MemberKind::PropertyPutRef:
-        text = QStringLiteral("Property Set %1 = %2").arg(m.name, basicType(m.params[0].type, QString()));
+        text = QStringLiteral("Property Set %1 = %2")
+                   .arg(m.name, basicType(m.params[0].type, QString()));
         break;
     case MemberKind::Method:
         text = m.result == VT_VOID
                    ? QStringLiteral("Sub %1(%2)").arg(m.name, params.join(QStringLiteral(", ")))
                    : QStringLiteral("Function %1(%2) As %3")
-                         .arg(m.name, params.join(QStringLiteral(", ")), basicType(m.result, m.resultTypeName));
+                         .arg(m.name, params.join(QStringLiteral(", ")),
+                              basicType(m.result, m.resultTypeName));
         break;
     }
     const QString id = QString::number(uint32_t(m.dispid), 16).toUpper();
@@ -213,7 +227,8 @@ int main(int argc, char** argv) {
                 continue;
             const QString name = member && k < member->params.size() ? member->params[k].name
                                                                      : QString::number(k + 1);
-            std::printf("%s -> %s\n", name.toLocal8Bit().constData(), textOf(values[k]).toLocal8Bit().constData());
+            std::printf("%s -> %s\n", name.toLocal8Bit().constData(),
+                        textOf(values[k]).toLocal8Bit().constData());
         }
     }
     return 0;

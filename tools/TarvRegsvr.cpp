@@ -59,11 +59,13 @@ int main(int argc, char** argv) {
     const QString path = fi.canonicalFilePath();
     void* handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
-        return failWith(QStringLiteral("impossibile caricare %1: %2").arg(path, QString::fromLocal8Bit(dlerror())));
+        return failWith(QStringLiteral("impossibile caricare %1: %2")
+                            .arg(path, QString::fromLocal8Bit(dlerror())));
     const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(handle, entry));
     if (!fn)
-        return failWith(QStringLiteral("%1 non trovato in %2: non è una libreria di componenti").arg(QLatin1String(entry), path));
+        return failWith(QStringLiteral("%1 non trovato in %2: non è una libreria di componenti")
+                            .arg(QLatin1String(entry), path));
     clearErrorInfo();
     const HRESULT hr = fn();
     if (FAILED(hr)) {

@@ -16,9 +16,10 @@ const InterfaceInfo& Altro::interfaceInfo() {
         i.iid = IID__Altro;
         i.members = {
             method<&_Altro::IsWinNT>("IsWinNT", 0x60030000, {}, VT_BOOL),
-            method<&_Altro::Spegni_Pc>("Spegni_Pc", 0x60030001,
-                                       {optional(byRef("Tipo", VT_I4), Variant(int32_t(spegni)), "Tipo_Speg"),
-                                        optional(byRef("msg", VT_BOOL), Variant(true))}),
+            method<&_Altro::Spegni_Pc>(
+                "Spegni_Pc", 0x60030001,
+                {optional(byRef("Tipo", VT_I4), Variant(int32_t(spegni)), "Tipo_Speg"),
+                 optional(byRef("msg", VT_BOOL), Variant(true))}),
             method<&_Altro::Invia_File>("Invia_File", 0x60030003,
                                         {byRef("FileDaInviare", VT_BSTR),
                                          optional(byRef("Dest", VT_BSTR), Variant(QString())),
@@ -32,7 +33,7 @@ const InterfaceInfo& Altro::interfaceInfo() {
 
 const ClassInfo& Altro::classInfo() {
     static const ClassInfo info{QStringLiteral("Altro"), CLSID_Altro, &interfaceInfo(), nullptr,
-                               &createAndQuery<Altro>};
+                                &createAndQuery<Altro>};
     return info;
 }
 

@@ -13,7 +13,8 @@ public:
 
     HRESULT IsWinNT(VARIANT_BOOL* result) override;
     HRESULT Spegni_Pc(Tipo_Speg* Tipo, VARIANT_BOOL* msg) override;
-    HRESULT Invia_File(QString* FileDaInviare, QString* Dest, QString* Soggetto, QString* Testo) override;
+    HRESULT Invia_File(QString* FileDaInviare, QString* Dest, QString* Soggetto,
+                       QString* Testo) override;
 };
 
 } // namespace tarv::utility

@@ -30,8 +30,8 @@ const InterfaceInfo& CMouseWheel::interfaceInfo() {
 }
 
 const ClassInfo& CMouseWheel::classInfo() {
-    static const ClassInfo info{QStringLiteral("CMouseWheel"), CLSID_CMouseWheel, &interfaceInfo(), &eventInterface(),
-                               &createAndQuery<CMouseWheel>};
+    static const ClassInfo info{QStringLiteral("CMouseWheel"), CLSID_CMouseWheel, &interfaceInfo(),
+                                &eventInterface(), &createAndQuery<CMouseWheel>};
     return info;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "ConnectionPoints.h"
 #include "Dispatch.h"
 #include "TarvUtility.h"
-#include "ConnectionPoints.h"
 
 namespace tarv::utility {
 
@@ -33,7 +33,6 @@ private:
     com::ConnectionPointContainer m_events;
     IDispatch* m_form = nullptr;
     int16_t m_mouseWheelCancel = 0;
-
 };
 
 } // namespace tarv::utility

@@ -19,8 +19,10 @@ const InterfaceInfo& Contabili::interfaceInfo() {
         i.name = QStringLiteral("_Contabili");
         i.iid = IID__Contabili;
         i.members = {
-            method<&_Contabili::Controlla_PI>("Controlla_PI", 0x60030000, {byRef("PIVA", VT_BSTR)}, VT_BOOL),
-            method<&_Contabili::CheckCodFiscale>("CheckCodFiscale", 0x60030001, {byRef("CFis", VT_BSTR)}, VT_BOOL),
+            method<&_Contabili::Controlla_PI>("Controlla_PI", 0x60030000, {byRef("PIVA", VT_BSTR)},
+                                              VT_BOOL),
+            method<&_Contabili::CheckCodFiscale>("CheckCodFiscale", 0x60030001,
+                                                 {byRef("CFis", VT_BSTR)}, VT_BOOL),
         };
         return i;
     }();
@@ -28,8 +30,8 @@ const InterfaceInfo& Contabili::interfaceInfo() {
 }
 
 const ClassInfo& Contabili::classInfo() {
-    static const ClassInfo info{QStringLiteral("Contabili"), CLSID_Contabili, &interfaceInfo(), nullptr,
-                               &createAndQuery<Contabili>};
+    static const ClassInfo info{QStringLiteral("Contabili"), CLSID_Contabili, &interfaceInfo(),
+                                nullptr, &createAndQuery<Contabili>};
     return info;
 }
 

@@ -15,10 +15,14 @@ const InterfaceInfo& Internet::interfaceInfo() {
         i.name = QStringLiteral("_Internet");
         i.iid = IID__Internet;
         i.members = {
-            method<&_Internet::IsConnected2Internet>("IsConnected2Internet", 0x60030000, {}, VT_BOOL),
+            method<&_Internet::IsConnected2Internet>("IsConnected2Internet", 0x60030000, {},
+                                                     VT_BOOL),
             method<&_Internet::MyIP>("MyIP", 0x60030001, {}, VT_BSTR),
-            method<&_Internet::Visualizza_Lista_Conn>("Visualizza_Lista_Conn", 0x60030006, {optional(byRef("Auto", VT_BOOL), Variant(false))}),
-            method<&_Internet::Connetti_Pred>("Connetti_Pred", 0x60030007, {optional(byRef("Auto", VT_BOOL), Variant(true))}),
+            method<&_Internet::Visualizza_Lista_Conn>(
+                "Visualizza_Lista_Conn", 0x60030006,
+                {optional(byRef("Auto", VT_BOOL), Variant(false))}),
+            method<&_Internet::Connetti_Pred>("Connetti_Pred", 0x60030007,
+                                              {optional(byRef("Auto", VT_BOOL), Variant(true))}),
         };
         return i;
     }();
@@ -26,8 +30,8 @@ const InterfaceInfo& Internet::interfaceInfo() {
 }
 
 const ClassInfo& Internet::classInfo() {
-    static const ClassInfo info{QStringLiteral("Internet"), CLSID_Internet, &interfaceInfo(), nullptr,
-                               &createAndQuery<Internet>};
+    static const ClassInfo info{QStringLiteral("Internet"), CLSID_Internet, &interfaceInfo(),
+                                nullptr, &createAndQuery<Internet>};
     return info;
 }
 

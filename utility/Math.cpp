@@ -21,8 +21,9 @@ const InterfaceInfo& Math::interfaceInfo() {
         i.members = {
             method<&_Math::NDec>("NDec", 0x60030000, {byRef("Numero", VT_VARIANT)}, VT_UI1),
             method<&_Math::Intero>("Intero", 0x60030001, {byRef("Numero", VT_VARIANT)}, VT_VARIANT),
-            method<&_Math::Round>("Round", 0x60030002,
-                                  {byRef("Numero", VT_R8), byRef("Decimali", VT_I2), byRef("Tipo", VT_UI1)}, VT_R8),
+            method<&_Math::Round>(
+                "Round", 0x60030002,
+                {byRef("Numero", VT_R8), byRef("Decimali", VT_I2), byRef("Tipo", VT_UI1)}, VT_R8),
         };
         return i;
     }();
@@ -31,7 +32,7 @@ const InterfaceInfo& Math::interfaceInfo() {
 
 const ClassInfo& Math::classInfo() {
     static const ClassInfo info{QStringLiteral("Math"), CLSID_Math, &interfaceInfo(), nullptr,
-                               &createAndQuery<Math>};
+                                &createAndQuery<Math>};
     return info;
 }
 
@@ -43,15 +44,32 @@ namespace {
 bool toNumberArg(const Variant& in, NumberArg* out) {
     const Variant v = in.dereferenced();
     switch (v.vt()) {
-    case VT_EMPTY: *out = NumberArg::empty(); return true;
-    case VT_NULL: *out = NumberArg::null(); return true;
-    case VT_I2: *out = NumberArg::fromInteger(v.toI2()); return true;
-    case VT_I4: *out = NumberArg::fromInteger(v.toI4()); return true;
-    case VT_UI1: *out = NumberArg::fromInteger(v.toUI1()); return true;
-    case VT_R8: *out = NumberArg::fromDouble(v.toR8()); return true;
-    case VT_BSTR: *out = NumberArg::fromString(v.toStr()); return true;
-    case VT_BOOL: *out = NumberArg::fromBoolean(v.toBool()); return true;
-    default: return false;
+    case VT_EMPTY:
+        *out = NumberArg::empty();
+        return true;
+    case VT_NULL:
+        *out = NumberArg::null();
+        return true;
+    case VT_I2:
+        *out = NumberArg::fromInteger(v.toI2());
+        return true;
+    case VT_I4:
+        *out = NumberArg::fromInteger(v.toI4());
+        return true;
+    case VT_UI1:
+        *out = NumberArg::fromInteger(v.toUI1());
+        return true;
+    case VT_R8:
+        *out = NumberArg::fromDouble(v.toR8());
+        return true;
+    case VT_BSTR:
+        *out = NumberArg::fromString(v.toStr());
+        return true;
+    case VT_BOOL:
+        *out = NumberArg::fromBoolean(v.toBool());
+        return true;
+    default:
+        return false;
     }
 }
 

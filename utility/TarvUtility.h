@@ -35,7 +35,8 @@ enum TipiDiRami : int32_t {
     USERS = int32_t(0x80000003u),
 };
 
-inline constexpr com::GUID LIBID_TarvUtility = com::makeGuid("{37CA076D-0768-49AE-9D4A-71111D985DC2}");
+inline constexpr com::GUID LIBID_TarvUtility =
+    com::makeGuid("{37CA076D-0768-49AE-9D4A-71111D985DC2}");
 inline constexpr uint16_t TarvUtilityVersionMajor = 7;
 inline constexpr uint16_t TarvUtilityVersionMinor = 0;
 
@@ -43,21 +44,30 @@ inline constexpr com::CLSID CLSID_Math = com::makeGuid("{8F45067D-14AE-4C98-B2E2
 inline constexpr com::IID IID__Math = com::makeGuid("{77912DE0-D53C-4FEF-8944-FC12A9E013AE}");
 inline constexpr com::CLSID CLSID_Altro = com::makeGuid("{B280B700-1811-4A1E-B05C-EC93D5645803}");
 inline constexpr com::IID IID__Altro = com::makeGuid("{1C8DECCC-0150-45BD-AEAE-4F2E848813DD}");
-inline constexpr com::CLSID CLSID_CMouseWheel = com::makeGuid("{6DCACFFB-C669-44B1-A9E7-4BAFDEDA2683}");
-inline constexpr com::IID IID__CMouseWheel = com::makeGuid("{A84F9A2E-AD52-44AC-85F5-80EC933AAE63}");
-inline constexpr com::IID DIID___CMouseWheel = com::makeGuid("{196C3EF7-F90D-4EBC-AF7C-6D54D0AD8F5C}");
-inline constexpr com::CLSID CLSID_Contabili = com::makeGuid("{5FADF670-C6D5-4036-A6AF-6EEA3AA23D2F}");
+inline constexpr com::CLSID CLSID_CMouseWheel =
+    com::makeGuid("{6DCACFFB-C669-44B1-A9E7-4BAFDEDA2683}");
+inline constexpr com::IID IID__CMouseWheel =
+    com::makeGuid("{A84F9A2E-AD52-44AC-85F5-80EC933AAE63}");
+inline constexpr com::IID DIID___CMouseWheel =
+    com::makeGuid("{196C3EF7-F90D-4EBC-AF7C-6D54D0AD8F5C}");
+inline constexpr com::CLSID CLSID_Contabili =
+    com::makeGuid("{5FADF670-C6D5-4036-A6AF-6EEA3AA23D2F}");
 inline constexpr com::IID IID__Contabili = com::makeGuid("{D09C0FD9-F447-46DB-B8C0-D0BE0E9B8346}");
-inline constexpr com::CLSID CLSID_ShellMan = com::makeGuid("{D627427E-0CCF-42E0-9A22-75479E311D1C}");
+inline constexpr com::CLSID CLSID_ShellMan =
+    com::makeGuid("{D627427E-0CCF-42E0-9A22-75479E311D1C}");
 inline constexpr com::IID IID__ShellMan = com::makeGuid("{3B16D8EF-70E1-479C-88DF-A86F011EDF04}");
-inline constexpr com::CLSID CLSID_Internet = com::makeGuid("{B1965915-B75D-41E6-8515-C7A131288E32}");
+inline constexpr com::CLSID CLSID_Internet =
+    com::makeGuid("{B1965915-B75D-41E6-8515-C7A131288E32}");
 inline constexpr com::IID IID__Internet = com::makeGuid("{87D1D863-1B76-4CDC-A47D-EAED4F1B6012}");
-inline constexpr com::CLSID CLSID_GestioneReg = com::makeGuid("{C68FD975-BE68-461B-A4A6-86385AFE0206}");
-inline constexpr com::IID IID__GestioneReg = com::makeGuid("{91F1DEF9-F9D3-498C-B1A0-871FFDACFB31}");
+inline constexpr com::CLSID CLSID_GestioneReg =
+    com::makeGuid("{C68FD975-BE68-461B-A4A6-86385AFE0206}");
+inline constexpr com::IID IID__GestioneReg =
+    com::makeGuid("{91F1DEF9-F9D3-498C-B1A0-871FFDACFB31}");
 inline constexpr com::CLSID CLSID_Zip = com::makeGuid("{F18B6044-4441-4DA2-ACE3-3AA00D5DE9CC}");
 inline constexpr com::IID IID__Zip = com::makeGuid("{D5891643-9780-46B6-A0A4-483C989E2BFB}");
 inline constexpr com::GUID GUID_Tipo_Speg = com::makeGuid("{8E4EE10F-75D5-411C-A4F0-2BF0E1C294F2}");
-inline constexpr com::GUID GUID_TipiDiRami = com::makeGuid("{674C3978-AE81-498D-B4D6-E60D6B9684FB}");
+inline constexpr com::GUID GUID_TipiDiRami =
+    com::makeGuid("{674C3978-AE81-498D-B4D6-E60D6B9684FB}");
 
 // The dual interfaces. After the seven IDispatch slots come the members in the library's
 // order; a property has its get and put in separate slots.
@@ -76,7 +86,8 @@ class _Altro : public IDispatch {
 public:
     virtual HRESULT IsWinNT(VARIANT_BOOL* result) = 0;
     virtual HRESULT Spegni_Pc(Tipo_Speg* Tipo, VARIANT_BOOL* msg) = 0;
-    virtual HRESULT Invia_File(QString* FileDaInviare, QString* Dest, QString* Soggetto, QString* Testo) = 0;
+    virtual HRESULT Invia_File(QString* FileDaInviare, QString* Dest, QString* Soggetto,
+                               QString* Testo) = 0;
 
 protected:
     ~_Altro() = default;
@@ -106,8 +117,10 @@ protected:
 
 class _ShellMan : public IDispatch {
 public:
-    virtual HRESULT SetVar(QString* NomeFile, QString* Section, QString* Variable, const QString& value) = 0;
-    virtual HRESULT GetVar(QString* NomeFile, QString* Section, QString* Variable, QString* result) = 0;
+    virtual HRESULT SetVar(QString* NomeFile, QString* Section, QString* Variable,
+                           const QString& value) = 0;
+    virtual HRESULT GetVar(QString* NomeFile, QString* Section, QString* Variable,
+                           QString* result) = 0;
     virtual HRESULT FindComputerName(QString* result) = 0;
     virtual HRESULT FindCurrentUser(QString* result) = 0;
     virtual HRESULT LockWindow(int32_t* hwnd) = 0;

@@ -23,18 +23,20 @@ const com::TypeLibInfo& typeLibrary() {
         l.libid = LIBID_TarvUtility;
         l.major = TarvUtilityVersionMajor;
         l.minor = TarvUtilityVersionMinor;
-        l.classes = {&Math::classInfo(),      &Altro::classInfo(),    &CMouseWheel::classInfo(),
-                     &Contabili::classInfo(), &ShellMan::classInfo(), &Internet::classInfo(),
+        l.classes = {&Math::classInfo(),        &Altro::classInfo(),    &CMouseWheel::classInfo(),
+                     &Contabili::classInfo(),   &ShellMan::classInfo(), &Internet::classInfo(),
                      &GestioneReg::classInfo(), &Zip::classInfo()};
         l.eventInterfaces = {&CMouseWheel::eventInterface()};
         l.enums = {
-            {QStringLiteral("Tipo_Speg"), GUID_Tipo_Speg,
+            {QStringLiteral("Tipo_Speg"),
+             GUID_Tipo_Speg,
              {{QStringLiteral("Disconnetti"), Disconnetti},
               {QStringLiteral("Forza"), Forza},
               {QStringLiteral("Riavvia"), Riavvia},
               {QStringLiteral("spegni"), spegni},
               {QStringLiteral("Spegni1"), Spegni1}}},
-            {QStringLiteral("TipiDiRami"), GUID_TipiDiRami,
+            {QStringLiteral("TipiDiRami"),
+             GUID_TipiDiRami,
              {{QStringLiteral("CLASSES_ROOT"), CLASSES_ROOT},
               {QStringLiteral("CURRENT_USER"), CURRENT_USER},
               {QStringLiteral("LOCAL_MACHINE"), LOCAL_MACHINE},

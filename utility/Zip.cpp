@@ -33,7 +33,7 @@ const InterfaceInfo& Zip::interfaceInfo() {
 
 const ClassInfo& Zip::classInfo() {
     static const ClassInfo info{QStringLiteral("Zip"), CLSID_Zip, &interfaceInfo(), nullptr,
-                               &createAndQuery<Zip>};
+                                &createAndQuery<Zip>};
     return info;
 }
 

@@ -28,7 +28,6 @@ private:
     QString m_destinazione;
     VARIANT_BOOL m_autoAvvio = com::VARIANT_FALSE;
     VARIANT_BOOL m_autoChiusura = com::VARIANT_FALSE;
-
 };
 
 } // namespace tarv::utility

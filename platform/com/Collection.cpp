@@ -10,7 +10,8 @@ const InterfaceInfo& collectionInterface() {
         i.name = QStringLiteral("_Collection");
         i.iid = makeGuid("{A4C46780-499F-101B-BB78-00AA00383CBB}");
         i.members = {
-            method<&_Collection::Item>("Item", DISPID_VALUE, {byVal("Index", VT_VARIANT)}, VT_VARIANT),
+            method<&_Collection::Item>("Item", DISPID_VALUE, {byVal("Index", VT_VARIANT)},
+                                       VT_VARIANT),
             method<&_Collection::Count>("Count", 2, {}, VT_I4),
             hidden(method<&_Collection::_NewEnum>("_NewEnum", DISPID_NEWENUM, {}, VT_UNKNOWN)),
         };
@@ -92,7 +93,9 @@ _Collection* Collection::create(const QStringList& items) {
     return create(std::move(v));
 }
 
-_Collection* Collection::create(std::vector<Variant> items) { return new Collection(std::move(items)); }
+_Collection* Collection::create(std::vector<Variant> items) {
+    return new Collection(std::move(items));
+}
 
 HRESULT Collection::Item(const Variant& Index, Variant* result) {
     if (!result)
@@ -128,8 +131,9 @@ HRESULT collectionItems(IDispatch* collection, std::vector<Variant>* items) {
     items->clear();
     DISPPARAMS none;
     Variant e;
-    HRESULT hr = collection->Invoke(DISPID_NEWENUM, IID_NULL, 0,
-                                    DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &e, nullptr, nullptr);
+    HRESULT hr =
+        collection->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                           &none, &e, nullptr, nullptr);
     if (FAILED(hr))
         return hr;
     IUnknown* unknown = e.toUnknown();

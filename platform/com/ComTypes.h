@@ -15,11 +15,19 @@ using ULONG = uint32_t;
 // Boolean of automation: True is -1, False is 0. A type of its own (not int16_t) so that member
 // signatures tell a Boolean from an Integer.
 enum VARIANT_BOOL : int16_t { VARIANT_FALSE = 0, VARIANT_TRUE = -1 };
-constexpr VARIANT_BOOL toVariantBool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
+constexpr VARIANT_BOOL toVariantBool(bool b) {
+    return b ? VARIANT_TRUE : VARIANT_FALSE;
+}
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
-constexpr HRESULT hresult(uint32_t code) { return HRESULT(code); }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
+constexpr HRESULT hresult(uint32_t code) {
+    return HRESULT(code);
+}
 
 // The standard result codes, with their platform values.
 constexpr HRESULT S_OK = 0;
@@ -63,7 +71,9 @@ constexpr HRESULT RPC_E_WRONG_THREAD = hresult(0x8001010E);
 
 // Errors raised by automation members in the platform's "control" facility: the low word is
 // the error number a Basic host sees (6 overflow, 13 type mismatch, ...).
-constexpr HRESULT controlError(int number) { return hresult(0x800A0000u | uint32_t(number & 0xFFFF)); }
+constexpr HRESULT controlError(int number) {
+    return hresult(0x800A0000u | uint32_t(number & 0xFFFF));
+}
 
 // Reserved dispatch ids.
 constexpr DISPID DISPID_VALUE = 0;
@@ -91,7 +101,7 @@ enum VarType : uint16_t {
     VT_VARIANT = 12,
     VT_UNKNOWN = 13,
     VT_UI1 = 17,
-    VT_VOID = 24,     // "no result" in member descriptions
+    VT_VOID = 24, // "no result" in member descriptions
     VT_BYREF = 0x4000,
     VT_TYPEMASK = 0x0FFF,
 };
@@ -105,7 +115,7 @@ struct GUID {
 
     // Accepts the braced form, without regard to case; false for anything else.
     static bool parse(const QString& text, GUID* out);
-    QString toString() const;                 // upper-case hex digits, braced
+    QString toString() const; // upper-case hex digits, braced
     constexpr bool isNull() const { return *this == GUID(); }
 
     friend constexpr bool operator==(const GUID& a, const GUID& b) {

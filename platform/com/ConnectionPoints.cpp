@@ -73,7 +73,8 @@ HRESULT ConnectionPoint::fire(DISPID id, std::vector<Variant>& args) {
     dp.cArgs = uint32_t(reversed.size());
     HRESULT result = S_OK;
     for (IDispatch* sink : sinks) {
-        const HRESULT hr = sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &dp, nullptr, nullptr, nullptr);
+        const HRESULT hr =
+            sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &dp, nullptr, nullptr, nullptr);
         if (FAILED(hr) && hr != DISP_E_MEMBERNOTFOUND)
             result = hr;
         sink->Release();

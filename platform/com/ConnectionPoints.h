@@ -15,7 +15,8 @@ class ConnectionPointContainer;
 // lives inside its object: its references are the object's.
 class ConnectionPoint final : public IConnectionPoint {
 public:
-    ConnectionPoint(IUnknown* owner, ConnectionPointContainer* container, const InterfaceInfo& events);
+    ConnectionPoint(IUnknown* owner, ConnectionPointContainer* container,
+                    const InterfaceInfo& events);
     ~ConnectionPoint();
     ConnectionPoint(const ConnectionPoint&) = delete;
     ConnectionPoint& operator=(const ConnectionPoint&) = delete;
@@ -48,7 +49,9 @@ public:
     ConnectionPointContainer(IUnknown* owner, const InterfaceInfo& events)
         : m_owner(owner), m_point(owner, this, events) {}
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override { return m_owner->QueryInterface(riid, ppv); }
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        return m_owner->QueryInterface(riid, ppv);
+    }
     ULONG AddRef() override { return m_owner->AddRef(); }
     ULONG Release() override { return m_owner->Release(); }
     HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** out) override;

@@ -25,7 +25,8 @@ QString doubleToText(double value, QChar decimal) {
     if (std::isnan(value))
         return QStringLiteral("-1%1#IND").arg(decimal);
     if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-1%1#INF").arg(decimal) : QStringLiteral("1%1#INF").arg(decimal);
+        return value < 0 ? QStringLiteral("-1%1#INF").arg(decimal)
+                         : QStringLiteral("1%1#INF").arg(decimal);
     if (value == 0)
         return QStringLiteral("0");
     // 15 significant digits, correctly rounded, independent of the C locale.
@@ -51,7 +52,8 @@ QString doubleToText(double value, QChar decimal) {
             out += decimal;
             out += QString::fromLatin1(digits.data() + 1, n - 1);
         }
-        out += QStringLiteral("E%1%2").arg(exponent < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        out += QStringLiteral("E%1%2")
+                   .arg(exponent < 0 ? QLatin1Char('-') : QLatin1Char('+'))
                    .arg(std::abs(exponent), 2, 10, QLatin1Char('0'));
         return out;
     }
@@ -75,7 +77,9 @@ QString doubleToText(double value, QChar decimal) {
 
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == QChar(0xA0); }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == QChar(0xA0);
+}
 
 HRESULT parseRadixInteger(const QString& digits, int base, double* out) {
     if (digits.isEmpty() || digits.size() > (base == 16 ? 8 : 11))
@@ -173,14 +177,28 @@ namespace {
 // The numeric value of a non-reference, non-object variant.
 HRESULT numericValue(const Variant& v, const NumberFormat& f, double* out) {
     switch (v.vt()) {
-    case VT_EMPTY: *out = 0; return S_OK;
-    case VT_I2: *out = v.toI2(); return S_OK;
-    case VT_I4: *out = v.toI4(); return S_OK;
-    case VT_UI1: *out = v.toUI1(); return S_OK;
-    case VT_R8: *out = v.toR8(); return S_OK;
-    case VT_BOOL: *out = v.toBool() ? -1 : 0; return S_OK;
-    case VT_BSTR: return textToDouble(v.toStr(), f, out);
-    default: return DISP_E_TYPEMISMATCH;
+    case VT_EMPTY:
+        *out = 0;
+        return S_OK;
+    case VT_I2:
+        *out = v.toI2();
+        return S_OK;
+    case VT_I4:
+        *out = v.toI4();
+        return S_OK;
+    case VT_UI1:
+        *out = v.toUI1();
+        return S_OK;
+    case VT_R8:
+        *out = v.toR8();
+        return S_OK;
+    case VT_BOOL:
+        *out = v.toBool() ? -1 : 0;
+        return S_OK;
+    case VT_BSTR:
+        return textToDouble(v.toStr(), f, out);
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
 }
 
@@ -251,8 +269,8 @@ HRESULT changeType(const Variant& source, VarType to, Variant* result, const Num
             return DISP_E_TYPEMISMATCH;
         DISPPARAMS none;
         Variant value;
-        if (FAILED(d->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr,
-                             nullptr)) ||
+        if (FAILED(d->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value,
+                             nullptr, nullptr)) ||
             value.type() == VT_DISPATCH)
             return DISP_E_TYPEMISMATCH;
         return changeType(value, to, result, f);
@@ -264,15 +282,26 @@ HRESULT changeType(const Variant& source, VarType to, Variant* result, const Num
     switch (to) {
     case VT_BSTR:
         switch (v.vt()) {
-        case VT_EMPTY: *result = Variant(QString()); return S_OK;
-        case VT_I2: *result = Variant(QString::number(v.toI2())); return S_OK;
-        case VT_I4: *result = Variant(QString::number(v.toI4())); return S_OK;
-        case VT_UI1: *result = Variant(QString::number(v.toUI1())); return S_OK;
-        case VT_R8: *result = Variant(doubleToText(v.toR8(), f.decimal)); return S_OK;
+        case VT_EMPTY:
+            *result = Variant(QString());
+            return S_OK;
+        case VT_I2:
+            *result = Variant(QString::number(v.toI2()));
+            return S_OK;
+        case VT_I4:
+            *result = Variant(QString::number(v.toI4()));
+            return S_OK;
+        case VT_UI1:
+            *result = Variant(QString::number(v.toUI1()));
+            return S_OK;
+        case VT_R8:
+            *result = Variant(doubleToText(v.toR8(), f.decimal));
+            return S_OK;
         case VT_BOOL:
             *result = Variant(v.toBool() ? QStringLiteral("True") : QStringLiteral("False"));
             return S_OK;
-        default: return DISP_E_TYPEMISMATCH;
+        default:
+            return DISP_E_TYPEMISMATCH;
         }
     case VT_BOOL: {
         if (v.vt() == VT_BSTR) {

@@ -47,15 +47,19 @@ HRESULT clsidFromProgId(const QString& progId, CLSID* clsid) {
     QString text;
     if (progId.isEmpty() || progId.contains(QLatin1Char('\\')) ||
         !readDefault(progId + QStringLiteral("\\Clsid"), &text) || !GUID::parse(text, clsid))
-        return fail(CO_E_CLASSSTRING, QStringLiteral("%1: %2").arg(standardDescription(CO_E_CLASSSTRING), progId));
+        return fail(CO_E_CLASSSTRING,
+                    QStringLiteral("%1: %2").arg(standardDescription(CO_E_CLASSSTRING), progId));
     return S_OK;
 }
 
 HRESULT progIdFromClsid(REFCLSID clsid, QString* progId) {
     if (!progId)
         return E_POINTER;
-    if (!readDefault(QStringLiteral("CLSID\\") + clsid.toString() + QStringLiteral("\\ProgID"), progId))
-        return fail(REGDB_E_CLASSNOTREG, QStringLiteral("%1: %2").arg(standardDescription(REGDB_E_CLASSNOTREG), clsid.toString()));
+    if (!readDefault(QStringLiteral("CLSID\\") + clsid.toString() + QStringLiteral("\\ProgID"),
+                     progId))
+        return fail(REGDB_E_CLASSNOTREG,
+                    QStringLiteral("%1: %2").arg(standardDescription(REGDB_E_CLASSNOTREG),
+                                                 clsid.toString()));
     return S_OK;
 }
 
@@ -64,9 +68,13 @@ HRESULT getClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
         return E_POINTER;
     *ppv = nullptr;
     QString path;
-    if (!readDefault(QStringLiteral("CLSID\\") + clsid.toString() + QStringLiteral("\\InprocServer32"), &path) ||
+    if (!readDefault(QStringLiteral("CLSID\\") + clsid.toString() +
+                         QStringLiteral("\\InprocServer32"),
+                     &path) ||
         path.isEmpty())
-        return fail(REGDB_E_CLASSNOTREG, QStringLiteral("%1: %2").arg(standardDescription(REGDB_E_CLASSNOTREG), clsid.toString()));
+        return fail(REGDB_E_CLASSNOTREG,
+                    QStringLiteral("%1: %2").arg(standardDescription(REGDB_E_CLASSNOTREG),
+                                                 clsid.toString()));
 
     GetClassObjectFn entry = nullptr;
     {
@@ -77,14 +85,16 @@ HRESULT getClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
             if (!h) {
                 const char* why = dlerror();
                 libraries().erase(path);
-                return fail(CO_E_DLLNOTFOUND, QStringLiteral("%1: %2").arg(standardDescription(CO_E_DLLNOTFOUND),
-                                                                            why ? QString::fromLocal8Bit(why) : path));
+                return fail(CO_E_DLLNOTFOUND,
+                            QStringLiteral("%1: %2").arg(standardDescription(CO_E_DLLNOTFOUND),
+                                                         why ? QString::fromLocal8Bit(why) : path));
             }
             auto fn = reinterpret_cast<GetClassObjectFn>(dlsym(h, "DllGetClassObject"));
             if (!fn) {
                 dlclose(h);
                 libraries().erase(path);
-                return fail(CO_E_ERRORINDLL, QStringLiteral("%1: %2").arg(standardDescription(CO_E_ERRORINDLL), path));
+                return fail(CO_E_ERRORINDLL, QStringLiteral("%1: %2").arg(
+                                                 standardDescription(CO_E_ERRORINDLL), path));
             }
             lib.handle = h;
             lib.getClassObject = fn;
@@ -120,7 +130,8 @@ HRESULT createObject(const QString& id, IDispatch** object) {
     const QString trimmed = id.trimmed();
     if (trimmed.startsWith(QLatin1Char('{'))) {
         if (!GUID::parse(trimmed, &clsid))
-            return fail(CO_E_CLASSSTRING, QStringLiteral("%1: %2").arg(standardDescription(CO_E_CLASSSTRING), id));
+            return fail(CO_E_CLASSSTRING,
+                        QStringLiteral("%1: %2").arg(standardDescription(CO_E_CLASSSTRING), id));
     } else {
         const HRESULT hr = clsidFromProgId(trimmed, &clsid);
         if (FAILED(hr))
@@ -132,7 +143,8 @@ HRESULT createObject(const QString& id, IDispatch** object) {
 void freeUnusedLibraries() {
     std::lock_guard<std::mutex> lock(g_mutex);
     for (auto it = libraries().begin(); it != libraries().end();) {
-        auto canUnload = reinterpret_cast<CanUnloadNowFn>(dlsym(it->second.handle, "DllCanUnloadNow"));
+        auto canUnload =
+            reinterpret_cast<CanUnloadNowFn>(dlsym(it->second.handle, "DllCanUnloadNow"));
         if (canUnload && canUnload() == S_OK) {
             dlclose(it->second.handle);
             it = libraries().erase(it);

@@ -33,18 +33,32 @@ struct RefStorage {
     // Stores a value already of type t and returns a reference to it.
     Variant bind(VarType t, const Variant& value) {
         switch (t) {
-        case VT_I2: i2 = value.toI2(); return Variant::byRef(&i2);
-        case VT_I4: i4 = value.toI4(); return Variant::byRef(&i4);
-        case VT_UI1: ui1 = value.toUI1(); return Variant::byRef(&ui1);
-        case VT_R8: r8 = value.toR8(); return Variant::byRef(&r8);
-        case VT_BOOL: b = value.toVariantBool(); return Variant::byRef(&b);
-        case VT_BSTR: s = value.toStr(); return Variant::byRef(&s);
+        case VT_I2:
+            i2 = value.toI2();
+            return Variant::byRef(&i2);
+        case VT_I4:
+            i4 = value.toI4();
+            return Variant::byRef(&i4);
+        case VT_UI1:
+            ui1 = value.toUI1();
+            return Variant::byRef(&ui1);
+        case VT_R8:
+            r8 = value.toR8();
+            return Variant::byRef(&r8);
+        case VT_BOOL:
+            b = value.toVariantBool();
+            return Variant::byRef(&b);
+        case VT_BSTR:
+            s = value.toStr();
+            return Variant::byRef(&s);
         case VT_DISPATCH:
             d = value.toDispatch();
             if (d)
                 d->AddRef();
             return Variant::byRef(&d);
-        default: v = value; return Variant::byRef(&v);
+        default:
+            v = value;
+            return Variant::byRef(&v);
         }
     }
 };
@@ -83,10 +97,18 @@ const MemberInfo* chooseMember(const InterfaceInfo& info, DISPID id, uint16_t fl
 
 } // namespace
 
-void ModuleCounts::objectCreated() { ++g_objects; }
-void ModuleCounts::objectDestroyed() { --g_objects; }
-void ModuleCounts::lock(bool on) { on ? ++g_locks : --g_locks; }
-bool ModuleCounts::idle() { return g_objects == 0 && g_locks == 0; }
+void ModuleCounts::objectCreated() {
+    ++g_objects;
+}
+void ModuleCounts::objectDestroyed() {
+    --g_objects;
+}
+void ModuleCounts::lock(bool on) {
+    on ? ++g_locks : --g_locks;
+}
+bool ModuleCounts::idle() {
+    return g_objects == 0 && g_locks == 0;
+}
 
 HRESULT dispatchGetIDsOfNames(const InterfaceInfo& info, const QString* names, uint32_t count,
                               DISPID* ids) {
@@ -217,8 +239,9 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
     } catch (const std::bad_alloc&) {
         hr = fail(E_OUTOFMEMORY, QString(), source);
     } catch (const std::exception& e) {
-        hr = fail(E_UNEXPECTED, QStringLiteral("%1: %2").arg(standardDescription(E_UNEXPECTED),
-                                                            QString::fromLocal8Bit(e.what())),
+        hr = fail(E_UNEXPECTED,
+                  QStringLiteral("%1: %2").arg(standardDescription(E_UNEXPECTED),
+                                               QString::fromLocal8Bit(e.what())),
                   source);
     } catch (...) {
         hr = fail(E_UNEXPECTED, QString(), source);
@@ -311,6 +334,8 @@ private:
 
 } // namespace
 
-ITypeInfo* newTypeInfo(const InterfaceInfo& info) { return new TypeInfo(info); }
+ITypeInfo* newTypeInfo(const InterfaceInfo& info) {
+    return new TypeInfo(info);
+}
 
 } // namespace tarv::com

@@ -79,7 +79,8 @@ public:
         *out = newTypeInfo(m_info);
         return S_OK;
     }
-    HRESULT GetIDsOfNames(REFIID, const QString* names, uint32_t count, LCID, DISPID* ids) override {
+    HRESULT GetIDsOfNames(REFIID, const QString* names, uint32_t count, LCID,
+                          DISPID* ids) override {
         return dispatchGetIDsOfNames(m_info, names, count, ids);
     }
     HRESULT Invoke(DISPID id, REFIID, LCID, uint16_t flags, DISPPARAMS* params, Variant* result,
@@ -106,11 +107,13 @@ protected:
     }
     // A member whose behaviour this build does not provide yet.
     HRESULT notImplemented(const char* member) const {
-        return fail(E_NOTIMPL,
-                    QStringLiteral("Non implementato: %1.%2 non è disponibile in questa versione della libreria")
-                        .arg(m_info.name.mid(m_info.name.startsWith(QLatin1Char('_')) ? 1 : 0),
-                             QString::fromUtf8(member)),
-                    m_source);
+        return fail(
+            E_NOTIMPL,
+            QStringLiteral(
+                "Non implementato: %1.%2 non è disponibile in questa versione della libreria")
+                .arg(m_info.name.mid(m_info.name.startsWith(QLatin1Char('_')) ? 1 : 0),
+                     QString::fromUtf8(member)),
+            m_source);
     }
 
 private:

@@ -32,7 +32,8 @@ HRESULT invokeByName(IDispatch* object, const QString& name, uint16_t flags,
     const HRESULT hr = object->GetIDsOfNames(IID_NULL, &name, 1, 0, &id);
     if (FAILED(hr)) {
         if (error)
-            *error = ErrorInfo{hr, QStringLiteral("%1: %2").arg(standardDescription(hr), name), QString()};
+            *error = ErrorInfo{hr, QStringLiteral("%1: %2").arg(standardDescription(hr), name),
+                               QString()};
         return hr;
     }
     return invokeById(object, id, flags, args, result, error);
@@ -48,7 +49,8 @@ HRESULT getProperty(IDispatch* object, const QString& name, Variant* result, Err
     return invokeByName(object, name, DISPATCH_PROPERTYGET, none, result, error);
 }
 
-HRESULT putProperty(IDispatch* object, const QString& name, const Variant& value, ErrorInfo* error) {
+HRESULT putProperty(IDispatch* object, const QString& name, const Variant& value,
+                    ErrorInfo* error) {
     std::vector<Variant> args{value};
     return invokeByName(object, name, DISPATCH_PROPERTYPUT, args, nullptr, error);
 }

@@ -19,9 +19,11 @@ HRESULT invokeById(IDispatch* object, DISPID id, uint16_t flags, std::vector<Var
                    Variant* result, ErrorInfo* error = nullptr);
 
 // Method call or property get ("x = obj.Name(args)").
-HRESULT call(IDispatch* object, const QString& name, std::vector<Variant> args, Variant* result = nullptr,
-             ErrorInfo* error = nullptr);
-HRESULT getProperty(IDispatch* object, const QString& name, Variant* result, ErrorInfo* error = nullptr);
-HRESULT putProperty(IDispatch* object, const QString& name, const Variant& value, ErrorInfo* error = nullptr);
+HRESULT call(IDispatch* object, const QString& name, std::vector<Variant> args,
+             Variant* result = nullptr, ErrorInfo* error = nullptr);
+HRESULT getProperty(IDispatch* object, const QString& name, Variant* result,
+                    ErrorInfo* error = nullptr);
+HRESULT putProperty(IDispatch* object, const QString& name, const Variant& value,
+                    ErrorInfo* error = nullptr);
 
 } // namespace tarv::com

@@ -30,7 +30,8 @@ void clearErrorInfo();
 
 // Sets the thread's error information and returns the code, for `return fail(...)` in
 // members. An empty description takes the code's standard text.
-HRESULT fail(HRESULT code, const QString& description = QString(), const QString& source = QString());
+HRESULT fail(HRESULT code, const QString& description = QString(),
+             const QString& source = QString());
 
 // The platform's text for a result code (Italian), or "" when it has none.
 QString standardDescription(HRESULT code);

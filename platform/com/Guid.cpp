@@ -5,9 +5,12 @@ namespace tarv::com {
 namespace {
 int hexDigit(QChar c) {
     const ushort u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
     return -1;
 }
 } // namespace
@@ -32,7 +35,8 @@ bool GUID::parse(const QString& text, GUID* out) {
         i += 2;
     }
     GUID g;
-    g.Data1 = uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+    g.Data1 =
+        uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
     g.Data2 = uint16_t(bytes[4] << 8 | bytes[5]);
     g.Data3 = uint16_t(bytes[6] << 8 | bytes[7]);
     std::memcpy(g.Data4, bytes + 8, 8);

@@ -50,8 +50,8 @@ public:
     virtual HRESULT GetTypeInfo(uint32_t iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
     // Names are matched without regard to case; names[1..] are parameter names, whose ids are
     // their 0-based positions.
-    virtual HRESULT GetIDsOfNames(REFIID riid, const QString* rgszNames, uint32_t cNames,
-                                  LCID lcid, DISPID* rgDispId) = 0;
+    virtual HRESULT GetIDsOfNames(REFIID riid, const QString* rgszNames, uint32_t cNames, LCID lcid,
+                                  DISPID* rgDispId) = 0;
     virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, uint16_t wFlags,
                            DISPPARAMS* pDispParams, Variant* pVarResult, EXCEPINFO* pExcepInfo,
                            uint32_t* puArgErr) = 0;

@@ -58,14 +58,19 @@ QStringList InterfaceInfo::problems() const {
                                  .arg(m.signature.size());
             else
                 for (size_t i = 0; i < m.params.size(); ++i) {
-                    const bool refOk = m.kind == MemberKind::PropertyPut || m.kind == MemberKind::PropertyPutRef
-                                           ? true
-                                           : m.signature[i].second == m.params[i].byRef;
+                    const bool refOk =
+                        m.kind == MemberKind::PropertyPut || m.kind == MemberKind::PropertyPutRef
+                            ? true
+                            : m.signature[i].second == m.params[i].byRef;
                     if (m.signature[i].first != m.params[i].type || !refOk)
-                        out << who + QStringLiteral(": parameter %1 is %2 in the table, %3 in the function")
+                        out << who + QStringLiteral(
+                                         ": parameter %1 is %2 in the table, %3 in the function")
                                          .arg(m.params[i].name)
-                                         .arg(Variant::typeName(m.params[i].type | (m.params[i].byRef ? VT_BYREF : 0)))
-                                         .arg(Variant::typeName(m.signature[i].first | (m.signature[i].second ? VT_BYREF : 0)));
+                                         .arg(Variant::typeName(m.params[i].type |
+                                                                (m.params[i].byRef ? VT_BYREF : 0)))
+                                         .arg(Variant::typeName(
+                                             m.signature[i].first |
+                                             (m.signature[i].second ? VT_BYREF : 0)));
                 }
             if (m.signatureResult != m.result)
                 out << who + QStringLiteral(": result %1 in the table, %2 in the function")
@@ -77,11 +82,14 @@ QStringList InterfaceInfo::problems() const {
             if (p.optional) {
                 seenOptional = true;
                 Variant converted;
-                if (p.defaultValue.isMissing() ? p.type != VT_VARIANT
-                                               : FAILED(changeType(p.defaultValue, p.type, &converted)))
-                    out << who + QStringLiteral(": default of %1 does not fit its type").arg(p.name);
+                if (p.defaultValue.isMissing()
+                        ? p.type != VT_VARIANT
+                        : FAILED(changeType(p.defaultValue, p.type, &converted)))
+                    out << who +
+                               QStringLiteral(": default of %1 does not fit its type").arg(p.name);
             } else if (seenOptional) {
-                out << who + QStringLiteral(": required %1 after an optional parameter").arg(p.name);
+                out << who +
+                           QStringLiteral(": required %1 after an optional parameter").arg(p.name);
             }
         }
         ++position;

@@ -21,11 +21,12 @@ enum class MemberKind : uint8_t { Method, PropertyGet, PropertyPut, PropertyPutR
 
 struct ParamInfo {
     QString name;
-    VarType type = VT_VARIANT; // VT_I2, VT_I4, VT_UI1, VT_R8, VT_BOOL, VT_BSTR, VT_VARIANT, VT_DISPATCH
+    VarType type =
+        VT_VARIANT; // VT_I2, VT_I4, VT_UI1, VT_R8, VT_BOOL, VT_BSTR, VT_VARIANT, VT_DISPATCH
     bool byRef = false;
     bool optional = false;
-    Variant defaultValue;      // of an optional parameter; "missing" when it has none
-    QString typeName;          // an enumeration's name when the parameter is of one
+    Variant defaultValue; // of an optional parameter; "missing" when it has none
+    QString typeName;     // an enumeration's name when the parameter is of one
 };
 
 // Calls the member on an interface pointer. args[i] holds parameter i, already of the
@@ -106,14 +107,12 @@ namespace detail {
 
 template <class T> struct ArgTraits; // C++ parameter type -> automation type
 
-template <class T> struct ValueTraits {
-    static constexpr bool supported = false;
-};
-#define TARV_COM_VALUE(Type, Vt, Getter)                                                         \
-    template <> struct ValueTraits<Type> {                                                       \
-        static constexpr bool supported = true;                                                  \
-        static constexpr VarType vt = Vt;                                                        \
-        static Type get(const Variant& v) { return v.Getter(); }                                 \
+template <class T> struct ValueTraits { static constexpr bool supported = false; };
+#define TARV_COM_VALUE(Type, Vt, Getter)                                                           \
+    template <> struct ValueTraits<Type> {                                                         \
+        static constexpr bool supported = true;                                                    \
+        static constexpr VarType vt = Vt;                                                          \
+        static Type get(const Variant& v) { return v.Getter(); }                                   \
     };
 TARV_COM_VALUE(int16_t, VT_I2, toI2)
 TARV_COM_VALUE(int32_t, VT_I4, toI4)
@@ -125,7 +124,8 @@ TARV_COM_VALUE(IDispatch*, VT_DISPATCH, toDispatch)
 #undef TARV_COM_VALUE
 
 // Enumerations cross as Long.
-template <class T> constexpr bool isEnum32 = std::is_enum_v<T> && sizeof(T) == 4 && !std::is_same_v<T, VARIANT_BOOL>;
+template <class T>
+constexpr bool isEnum32 = std::is_enum_v<T> && sizeof(T) == 4 && !std::is_same_v<T, VARIANT_BOOL>;
 
 template <class T> struct ArgTraits {
     // By value: plain types and enumerations.
@@ -232,7 +232,8 @@ struct InvokerFor<P, HasResult> {
     template <size_t... N>
     static HRESULT call(I* self, Variant* args, Variant* result, std::index_sequence<N...>) {
         if constexpr (HasResult) {
-            using R = std::remove_pointer_t<std::tuple_element_t<sizeof...(A) - 1, std::tuple<A...>>>;
+            using R =
+                std::remove_pointer_t<std::tuple_element_t<sizeof...(A) - 1, std::tuple<A...>>>;
             R out{};
             const HRESULT hr = (self->*P)(pick<N, A>(args, &out)...);
             if (SUCCEEDED(hr) && result)
@@ -270,8 +271,12 @@ struct InvokerFor<P, HasResult> {
 } // namespace detail
 
 // Parameter declarations for member tables.
-inline ParamInfo byVal(const char* name, VarType type) { return {QString::fromUtf8(name), type, false, false, Variant::missing(), {}}; }
-inline ParamInfo byRef(const char* name, VarType type) { return {QString::fromUtf8(name), type, true, false, Variant::missing(), {}}; }
+inline ParamInfo byVal(const char* name, VarType type) {
+    return {QString::fromUtf8(name), type, false, false, Variant::missing(), {}};
+}
+inline ParamInfo byRef(const char* name, VarType type) {
+    return {QString::fromUtf8(name), type, true, false, Variant::missing(), {}};
+}
 inline ParamInfo optional(ParamInfo p, Variant defaultValue, const char* typeName = nullptr) {
     p.optional = true;
     p.defaultValue = std::move(defaultValue);
@@ -308,7 +313,9 @@ MemberInfo method(const char* name, DISPID id, std::vector<ParamInfo> params, Va
     return m;
 }
 
-template <auto P> MemberInfo propertyGet(const char* name, DISPID id, VarType type, std::vector<ParamInfo> params = {}) {
+template <auto P>
+MemberInfo propertyGet(const char* name, DISPID id, VarType type,
+                       std::vector<ParamInfo> params = {}) {
     MemberInfo m;
     m.name = QString::fromUtf8(name);
     m.dispid = id;
@@ -320,7 +327,8 @@ template <auto P> MemberInfo propertyGet(const char* name, DISPID id, VarType ty
 }
 
 // A property put (or put by reference): the value is the last parameter.
-template <auto P> MemberInfo propertyPut(const char* name, DISPID id, VarType type, bool byReference = false) {
+template <auto P>
+MemberInfo propertyPut(const char* name, DISPID id, VarType type, bool byReference = false) {
     MemberInfo m;
     m.name = QString::fromUtf8(name);
     m.dispid = id;

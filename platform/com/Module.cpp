@@ -57,7 +57,9 @@ private:
 
 const QString kPlatformKey = QStringLiteral("linux");
 
-int depth(const QString& key) { return int(key.count(QLatin1Char('\\'))); }
+int depth(const QString& key) {
+    return int(key.count(QLatin1Char('\\')));
+}
 
 } // namespace
 
@@ -76,9 +78,12 @@ HRESULT moduleGetClassObject(const TypeLibInfo& lib, REFCLSID clsid, REFIID riid
     return hr;
 }
 
-HRESULT moduleCanUnloadNow() { return ModuleCounts::idle() ? S_OK : S_FALSE; }
+HRESULT moduleCanUnloadNow() {
+    return ModuleCounts::idle() ? S_OK : S_FALSE;
+}
 
-std::vector<RegistrationEntry> registrationEntries(const TypeLibInfo& lib, const QString& libraryPath) {
+std::vector<RegistrationEntry> registrationEntries(const TypeLibInfo& lib,
+                                                   const QString& libraryPath) {
     std::vector<RegistrationEntry> e;
     const QString libid = lib.libid.toString();
     const QString version = lib.versionText();
@@ -128,7 +133,8 @@ HRESULT moduleRegisterServer(const TypeLibInfo& lib, const QString& libraryPath)
         if (reg.createKey(RegistryStore::ClassesRoot, e.key) != RegStatus::Ok ||
             reg.setValue(RegistryStore::ClassesRoot, e.key, e.name, REG_SZ,
                          RegistryStore::stringData(e.data)) != RegStatus::Ok) {
-            const HRESULT hr = e.key.startsWith(QLatin1String("TypeLib")) ? SELFREG_E_TYPELIB : SELFREG_E_CLASS;
+            const HRESULT hr =
+                e.key.startsWith(QLatin1String("TypeLib")) ? SELFREG_E_TYPELIB : SELFREG_E_CLASS;
             return fail(hr, QStringLiteral("Impossibile scrivere HKEY_CLASSES_ROOT\\%1: %2")
                                 .arg(e.key, reg.lastError()));
         }

@@ -24,7 +24,8 @@ struct RegistrationEntry {
     QString name;
     QString data;
 };
-std::vector<RegistrationEntry> registrationEntries(const TypeLibInfo& lib, const QString& libraryPath);
+std::vector<RegistrationEntry> registrationEntries(const TypeLibInfo& lib,
+                                                   const QString& libraryPath);
 
 // The absolute path of the shared object that holds the given address.
 QString modulePathOf(const void* address);
@@ -33,18 +34,19 @@ QString modulePathOf(const void* address);
 
 // Defines the four exports of a component library from a function returning its type
 // library description.
-#define TARV_COM_DEFINE_EXPORTS(typeLibFunction)                                                  \
-    extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllGetClassObject(       \
-        const tarv::com::CLSID& clsid, const tarv::com::IID& riid, void** ppv) {                 \
-        return tarv::com::moduleGetClassObject(typeLibFunction(), clsid, riid, ppv);              \
-    }                                                                                             \
-    extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllCanUnloadNow() {     \
-        return tarv::com::moduleCanUnloadNow();                                                   \
-    }                                                                                             \
-    extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllRegisterServer() {   \
-        return tarv::com::moduleRegisterServer(                                                   \
-            typeLibFunction(), tarv::com::modulePathOf(reinterpret_cast<const void*>(&DllRegisterServer))); \
-    }                                                                                             \
-    extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllUnregisterServer() { \
-        return tarv::com::moduleUnregisterServer(typeLibFunction());                              \
+#define TARV_COM_DEFINE_EXPORTS(typeLibFunction)                                                   \
+    extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllGetClassObject(        \
+        const tarv::com::CLSID& clsid, const tarv::com::IID& riid, void** ppv) {                   \
+        return tarv::com::moduleGetClassObject(typeLibFunction(), clsid, riid, ppv);               \
+    }                                                                                              \
+    extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllCanUnloadNow() {       \
+        return tarv::com::moduleCanUnloadNow();                                                    \
+    }                                                                                              \
+    extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllRegisterServer() {     \
+        return tarv::com::moduleRegisterServer(                                                    \
+            typeLibFunction(),                                                                     \
+            tarv::com::modulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)));           \
+    }                                                                                              \
+    extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllUnregisterServer() {   \
+        return tarv::com::moduleUnregisterServer(typeLibFunction());                               \
     }

@@ -21,7 +21,9 @@ public:
     explicit Variant(uint8_t v) : m_vt(VT_UI1) { m_u.ui1 = v; }
     explicit Variant(double v) : m_vt(VT_R8) { m_u.r8 = v; }
     explicit Variant(bool v) : m_vt(VT_BOOL) { m_u.boolVal = com::toVariantBool(v); }
-    explicit Variant(VARIANT_BOOL v) : m_vt(VT_BOOL) { m_u.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE; }
+    explicit Variant(VARIANT_BOOL v) : m_vt(VT_BOOL) {
+        m_u.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
+    }
     explicit Variant(const QString& s) : m_vt(VT_BSTR), m_str(s) {}
     explicit Variant(const char* s) : m_vt(VT_BSTR), m_str(QString::fromUtf8(s)) {}
     // Takes a new reference to the object (a null pointer is the object Nothing).

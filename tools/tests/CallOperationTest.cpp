@@ -45,7 +45,8 @@ TEST(CallOperation, LiteralsAreReadAsInCWhateverTheLocale) {
     for (const Case& c : cases) {
         Variant v;
         QString error;
-        EXPECT_TRUE(parseLiteral(QString::fromUtf8(c.text), lookup, &v, &error)) << c.text << error.toStdString();
+        EXPECT_TRUE(parseLiteral(QString::fromUtf8(c.text), lookup, &v, &error))
+            << c.text << error.toStdString();
         EXPECT_EQ(v, c.value) << c.text << " gave " << v.debugText().toStdString();
     }
     for (const char* bad : {"1,5", "abc", "0x", "0x1FFFFFFFF", "1e999", "\"a\"b\"", "--1", ""}) {

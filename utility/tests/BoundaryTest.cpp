@@ -32,9 +32,11 @@ protected:
 TEST_F(BoundaryTest, ContabiliAnswersAsBooleansAndWarnsOnlyForVatNumbers) {
     auto c = make(Contabili::classInfo());
     Variant r;
-    ASSERT_EQ(call(c.get(), QStringLiteral("CheckCodFiscale"), {Variant("RSSMRA85T10A562S")}, &r), S_OK);
+    ASSERT_EQ(call(c.get(), QStringLiteral("CheckCodFiscale"), {Variant("RSSMRA85T10A562S")}, &r),
+              S_OK);
     EXPECT_EQ(r, Variant(true));
-    ASSERT_EQ(call(c.get(), QStringLiteral("checkcodfiscale"), {Variant("RSSMRA85T10A562T")}, &r), S_OK);
+    ASSERT_EQ(call(c.get(), QStringLiteral("checkcodfiscale"), {Variant("RSSMRA85T10A562T")}, &r),
+              S_OK);
     EXPECT_EQ(r, Variant(false));
     EXPECT_TRUE(win.boxes.shown.empty());
     ASSERT_EQ(call(c.get(), QStringLiteral("Controlla_PI"), {Variant("00743110157")}, &r), S_OK);
@@ -53,19 +55,23 @@ TEST_F(BoundaryTest, ContabiliAnswersAsBooleansAndWarnsOnlyForVatNumbers) {
     ASSERT_EQ(call(c.get(), QStringLiteral("CheckCodFiscale"), {Variant::byRef(&code)}, &r), S_OK);
     EXPECT_EQ(code, QStringLiteral("rssmra85t10a562s"));
     ErrorInfo e;
-    EXPECT_EQ(call(c.get(), QStringLiteral("CheckCodFiscale"), {Variant::null()}, &r, &e), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(call(c.get(), QStringLiteral("CheckCodFiscale"), {Variant::null()}, &r, &e),
+              DISP_E_TYPEMISMATCH);
 }
 
 TEST_F(BoundaryTest, MathResultsKeepTheirAutomationTypes) {
     auto m = make(Math::classInfo());
     Variant r;
     // Literal types as a Basic host passes them: Integer for small whole numbers.
-    ASSERT_EQ(call(m.get(), QStringLiteral("Round"), {Variant(1.005), Variant(int16_t(2)), Variant(int16_t(1))}, &r), S_OK);
+    ASSERT_EQ(call(m.get(), QStringLiteral("Round"),
+                   {Variant(1.005), Variant(int16_t(2)), Variant(int16_t(1))}, &r),
+              S_OK);
     EXPECT_EQ(r, Variant(1.01));
     double x = -2.5;
     int16_t dec = 0;
     uint8_t tipo = 1;
-    ASSERT_EQ(call(m.get(), QStringLiteral("Round"), {Variant::byRef(&x), Variant::byRef(&dec), Variant::byRef(&tipo)}, &r),
+    ASSERT_EQ(call(m.get(), QStringLiteral("Round"),
+                   {Variant::byRef(&x), Variant::byRef(&dec), Variant::byRef(&tipo)}, &r),
               S_OK);
     EXPECT_EQ(r, Variant(-3.0));
     EXPECT_EQ(x, -2.5);
@@ -76,16 +82,20 @@ TEST_F(BoundaryTest, MathResultsKeepTheirAutomationTypes) {
     ASSERT_EQ(call(m.get(), QStringLiteral("Intero"), {Variant::null()}, &r), S_OK);
     EXPECT_TRUE(r.isNull());
     ErrorInfo e;
-    EXPECT_EQ(call(m.get(), QStringLiteral("Round"), {Variant(1e30), Variant(int16_t(2)), Variant(int16_t(1))}, &r, &e),
+    EXPECT_EQ(call(m.get(), QStringLiteral("Round"),
+                   {Variant(1e30), Variant(int16_t(2)), Variant(int16_t(1))}, &r, &e),
               DISP_E_OVERFLOW);
     EXPECT_EQ(e.basicNumber(), 6);
     EXPECT_EQ(e.source, QStringLiteral("TarvUtility.Math"));
     EXPECT_TRUE(r.isEmpty());
-    EXPECT_EQ(call(m.get(), QStringLiteral("Round"), {Variant(1.0), Variant(int32_t(40000)), Variant(int16_t(1))}, &r, &e),
+    EXPECT_EQ(call(m.get(), QStringLiteral("Round"),
+                   {Variant(1.0), Variant(int32_t(40000)), Variant(int16_t(1))}, &r, &e),
               DISP_E_OVERFLOW);
-    EXPECT_EQ(call(m.get(), QStringLiteral("Round"), {Variant(1.0), Variant(int16_t(2)), Variant(int16_t(256))}, &r, &e),
+    EXPECT_EQ(call(m.get(), QStringLiteral("Round"),
+                   {Variant(1.0), Variant(int16_t(2)), Variant(int16_t(256))}, &r, &e),
               DISP_E_OVERFLOW);
-    EXPECT_EQ(call(m.get(), QStringLiteral("NDec"), {Variant(m.get())}, &r, &e), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(call(m.get(), QStringLiteral("NDec"), {Variant(m.get())}, &r, &e),
+              DISP_E_TYPEMISMATCH);
 }
 
 TEST_F(BoundaryTest, MathReadsTextInTheUsersLocale) {
@@ -101,20 +111,39 @@ TEST_F(BoundaryTest, MathReadsTextInTheUsersLocale) {
     EXPECT_EQ(call(m.get(), QStringLiteral("Intero"), {Variant("-12,7")}, &r), S_OK);
     EXPECT_EQ(r, Variant("-12"));
     // A string for the Double argument is read in the locale too.
-    EXPECT_EQ(call(m.get(), QStringLiteral("Round"), {Variant("8,325"), Variant(int16_t(2)), Variant(int16_t(1))}, &r), S_OK);
+    EXPECT_EQ(call(m.get(), QStringLiteral("Round"),
+                   {Variant("8,325"), Variant(int16_t(2)), Variant(int16_t(1))}, &r),
+              S_OK);
     EXPECT_EQ(r, Variant(8.33));
     const QString longFraction = QStringLiteral("0,") + QString(256, QLatin1Char('1'));
     ErrorInfo e;
-    EXPECT_EQ(call(m.get(), QStringLiteral("NDec"), {Variant(longFraction)}, &r, &e), DISP_E_OVERFLOW);
+    EXPECT_EQ(call(m.get(), QStringLiteral("NDec"), {Variant(longFraction)}, &r, &e),
+              DISP_E_OVERFLOW);
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 // The component layer and the numeric helpers each write numbers as automation does; they must
 // never disagree, or a value would print differently from its NDec/Intero reading.
 TEST(NumberText, ComponentLayerAndNumericHelpersWriteTheSameText) {
-    const double values[] = {0.5, 1.0 / 3, 2.0 / 3, 1.005 * 100, 1234567890.1234567, 1e15, 1e15 + 0.5,
-                             999999999999999.0, 5.6789e-11, 5.6789e-12, -0.07, 123456789.125, 1e-7,
-                             -1.25e-20, 1.5e300, 8.325, 0.0, 100.0, 4.35 * 100};
+    const double values[] = {0.5,
+                             1.0 / 3,
+                             2.0 / 3,
+                             1.005 * 100,
+                             1234567890.1234567,
+                             1e15,
+                             1e15 + 0.5,
+                             999999999999999.0,
+                             5.6789e-11,
+                             5.6789e-12,
+                             -0.07,
+                             123456789.125,
+                             1e-7,
+                             -1.25e-20,
+                             1.5e300,
+                             8.325,
+                             0.0,
+                             100.0,
+                             4.35 * 100};
     for (double v : values)
         EXPECT_EQ(com::doubleToText(v, QLatin1Char(',')), tarv::doubleToText(v, u",")) << v;
 }

@@ -15,7 +15,9 @@ namespace {
 
 class GestioneRegTest : public WindowsDirTest {
 protected:
-    void SetUp() override { ASSERT_EQ(GestioneReg::classInfo().create(IID_IDispatch, reg.putVoid()), S_OK); }
+    void SetUp() override {
+        ASSERT_EQ(GestioneReg::classInfo().create(IID_IDispatch, reg.putVoid()), S_OK);
+    }
 
     Variant run(const char* name, std::vector<Variant> args = {}) {
         Variant result;
@@ -76,7 +78,9 @@ TEST_F(GestioneRegTest, InitialisationDefaultsAreLocalMachineAndTheCurrentKey) {
     ComPtr<IDispatch> other;
     ASSERT_EQ(GestioneReg::classInfo().create(IID_IDispatch, other.putVoid()), S_OK);
     putProperty(other.get(), QStringLiteral("Key"), Variant("Software\\Tarv"));
-    ASSERT_EQ(call(other.get(), QStringLiteral("Inizializza_registro"), {Variant(int32_t(LOCAL_MACHINE)), Variant("")}), S_OK);
+    ASSERT_EQ(call(other.get(), QStringLiteral("Inizializza_registro"),
+                   {Variant(int32_t(LOCAL_MACHINE)), Variant("")}),
+              S_OK);
     Variant mk, k;
     getProperty(other.get(), QStringLiteral("MasterKey"), &mk);
     getProperty(other.get(), QStringLiteral("Key"), &k);
@@ -95,7 +99,11 @@ TEST_F(GestioneRegTest, DwordsAreSignExtendedAndReadAsHexText) {
         int16_t value;
         const char* text;
         int32_t dword;
-    } cases[] = {{-1, "FFFFFFFF", -1}, {0, "0", 0}, {255, "FF", 255}, {-32768, "FFFF8000", -32768}, {32767, "7FFF", 32767}};
+    } cases[] = {{-1, "FFFFFFFF", -1},
+                 {0, "0", 0},
+                 {255, "FF", 255},
+                 {-32768, "FFFF8000", -32768},
+                 {32767, "7FFF", 32767}};
     for (const Case& c : cases) {
         EXPECT_EQ(run("Scrivi_DWORD", {Variant("n"), Variant(c.value)}), True);
         EXPECT_EQ(run("Leggi_DWORD", {Variant("n")}), Variant(c.text));
@@ -104,12 +112,14 @@ TEST_F(GestioneRegTest, DwordsAreSignExtendedAndReadAsHexText) {
     }
     uint32_t type = 0;
     QByteArray data;
-    ASSERT_EQ(win.registry.queryValue(CURRENT_USER, QStringLiteral("Software\\Tarv"), QStringLiteral("n"), &type, &data),
+    ASSERT_EQ(win.registry.queryValue(CURRENT_USER, QStringLiteral("Software\\Tarv"),
+                                      QStringLiteral("n"), &type, &data),
               RegStatus::Ok);
     EXPECT_EQ(type, uint32_t(REG_DWORD));
     // Valore is an Integer: beyond 16 bits the call fails before anything is written.
     ErrorInfo e;
-    EXPECT_EQ(call(reg.get(), QStringLiteral("Scrivi_DWORD"), {Variant("n"), Variant(int32_t(40000))}, nullptr, &e),
+    EXPECT_EQ(call(reg.get(), QStringLiteral("Scrivi_DWORD"),
+                   {Variant("n"), Variant(int32_t(40000))}, nullptr, &e),
               DISP_E_OVERFLOW);
     EXPECT_EQ(e.basicNumber(), 6);
     EXPECT_EQ(run("Leggi_DWORD", {Variant("n")}), Variant("7FFF"));
@@ -128,7 +138,8 @@ TEST_F(GestioneRegTest, StringsRoundTripAndTypesDoNotMix) {
     // The empty string is stored as its terminating zero byte alone.
     uint32_t type = 0;
     QByteArray data;
-    ASSERT_EQ(win.registry.queryValue(CURRENT_USER, QStringLiteral("Software\\Tarv"), QStringLiteral("s"), &type, &data),
+    ASSERT_EQ(win.registry.queryValue(CURRENT_USER, QStringLiteral("Software\\Tarv"),
+                                      QStringLiteral("s"), &type, &data),
               RegStatus::Ok);
     EXPECT_EQ(data, QByteArray(1, '\0'));
     ASSERT_EQ(run("Scrivi_DWORD", {Variant("d"), Variant(int16_t(5))}), True);
@@ -161,11 +172,13 @@ TEST_F(GestioneRegTest, EnumerationsListValuesAndSubkeys) {
     EXPECT_EQ(prop("NameKey"), Variant("B"));
 
     // A name longer than the enumeration's buffer ends the list at its index.
-    win.registry.setValue(CURRENT_USER, QStringLiteral("Software\\Tarv"), QString(2001, QLatin1Char('v')), REG_SZ,
+    win.registry.setValue(CURRENT_USER, QStringLiteral("Software\\Tarv"),
+                          QString(2001, QLatin1Char('v')), REG_SZ,
                           RegistryStore::stringData(QStringLiteral("x")));
     run("Scrivi_Stringa", {Variant("dopo"), Variant("y")});
     EXPECT_EQ(list("Elenca_Valori"), QStringList({"uno", "due"}));
-    win.registry.createKey(CURRENT_USER, QStringLiteral("Software\\Tarv\\") + QString(256, QLatin1Char('k')));
+    win.registry.createKey(CURRENT_USER,
+                           QStringLiteral("Software\\Tarv\\") + QString(256, QLatin1Char('k')));
     win.registry.createKey(CURRENT_USER, QStringLiteral("Software\\Tarv\\Z"));
     EXPECT_EQ(list("Elenca_Chiavi"), QStringList({"A", "B"}));
 
@@ -215,7 +228,8 @@ TEST_F(GestioneRegTest, ArgumentsAreCheckedBeforeTheRegistryIsTouched) {
     };
     for (Case& c : cases) {
         ErrorInfo e;
-        EXPECT_EQ(call(reg.get(), QString::fromLatin1(c.member), c.args, nullptr, &e), c.hr) << c.member;
+        EXPECT_EQ(call(reg.get(), QString::fromLatin1(c.member), c.args, nullptr, &e), c.hr)
+            << c.member;
         EXPECT_FALSE(e.description.isEmpty()) << c.member;
     }
     EXPECT_EQ(prop("MasterKey"), Variant(int32_t(0)));

@@ -27,7 +27,8 @@ struct ToolRun {
 
 class LibraryTest : public WindowsDirTest {
 protected:
-    ToolRun run(const QString& program, const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8")) {
+    ToolRun run(const QString& program, const QStringList& args,
+                const QString& locale = QStringLiteral("C.UTF-8")) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TARV_WINDIR"), win.path());
@@ -36,7 +37,8 @@ protected:
         p.start(program, args);
         p.closeWriteChannel();
         EXPECT_TRUE(p.waitForFinished(30000)) << program.toStdString();
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()),
                 QString::fromUtf8(p.readAllStandardError())};
     }
     ToolRun regsvr(const QStringList& args) { return run(QStringLiteral(TARV_REGSVR), args); }
@@ -50,7 +52,8 @@ protected:
     QString classesValue(const QString& key, const QString& name = QString()) {
         uint32_t type = 0;
         QByteArray data;
-        if (win.registry.queryValue(RegistryStore::ClassesRoot, key, name, &type, &data) != RegStatus::Ok)
+        if (win.registry.queryValue(RegistryStore::ClassesRoot, key, name, &type, &data) !=
+            RegStatus::Ok)
             return QStringLiteral("<none>");
         return RegistryStore::stringFromData(data);
     }
@@ -75,12 +78,15 @@ const ClassId kClasses[] = {
 void expectNotCreatable(const char* when) {
     for (const ClassId& c : kClasses) {
         ComPtr<IDispatch> d;
-        EXPECT_EQ(createObject(QString::fromLatin1(c.progId), d.put()), CO_E_CLASSSTRING) << when << c.progId;
+        EXPECT_EQ(createObject(QString::fromLatin1(c.progId), d.put()), CO_E_CLASSSTRING)
+            << when << c.progId;
         EXPECT_FALSE(d);
-        EXPECT_EQ(createObject(c.clsid.toString(), d.put()), REGDB_E_CLASSNOTREG) << when << c.progId;
+        EXPECT_EQ(createObject(c.clsid.toString(), d.put()), REGDB_E_CLASSNOTREG)
+            << when << c.progId;
         const ErrorInfo e = takeErrorInfo();
         EXPECT_EQ(e.basicNumber(), 429);
-        EXPECT_TRUE(e.description.startsWith(QStringLiteral("Classe non registrata"))) << e.description.toStdString();
+        EXPECT_TRUE(e.description.startsWith(QStringLiteral("Classe non registrata")))
+            << e.description.toStdString();
     }
 }
 
@@ -108,19 +114,25 @@ TEST_F(LibraryTest, CreationByBothIdentifiersFollowsRegistration) {
 
 TEST_F(LibraryTest, RegistrationWritesTheStandardEntriesAndRemovesExactlyThem) {
     // Something of somebody else's below a key the library also uses.
-    win.registry.createKey(RegistryStore::ClassesRoot, QStringLiteral("CLSID\\") + CLSID_Math.toString() + "\\Altrui");
+    win.registry.createKey(RegistryStore::ClassesRoot,
+                           QStringLiteral("CLSID\\") + CLSID_Math.toString() + "\\Altrui");
     registerLibrary();
     const QString lib = QFileInfo(QStringLiteral(TARV_UTILITY_LIB)).canonicalFilePath();
     const QString clsid = QStringLiteral("CLSID\\") + CLSID_Math.toString();
     EXPECT_EQ(classesValue(clsid), QStringLiteral("TarvUtility.Math"));
     EXPECT_EQ(classesValue(clsid + "\\InprocServer32"), lib);
-    EXPECT_EQ(classesValue(clsid + "\\InprocServer32", QStringLiteral("ThreadingModel")), QStringLiteral("Apartment"));
+    EXPECT_EQ(classesValue(clsid + "\\InprocServer32", QStringLiteral("ThreadingModel")),
+              QStringLiteral("Apartment"));
     EXPECT_EQ(classesValue(clsid + "\\ProgID"), QStringLiteral("TarvUtility.Math"));
-    EXPECT_EQ(classesValue(clsid + "\\TypeLib"), QStringLiteral("{37CA076D-0768-49AE-9D4A-71111D985DC2}"));
+    EXPECT_EQ(classesValue(clsid + "\\TypeLib"),
+              QStringLiteral("{37CA076D-0768-49AE-9D4A-71111D985DC2}"));
     EXPECT_EQ(classesValue(QStringLiteral("TarvUtility.Math\\Clsid")), CLSID_Math.toString());
-    EXPECT_EQ(classesValue(QStringLiteral("TypeLib\\{37CA076D-0768-49AE-9D4A-71111D985DC2}\\7.0")), QStringLiteral("TarvUtility"));
-    EXPECT_EQ(classesValue(QStringLiteral("Interface\\") + IID__Math.toString()), QStringLiteral("_Math"));
-    EXPECT_EQ(classesValue(QStringLiteral("Interface\\") + DIID___CMouseWheel.toString()), QStringLiteral("__CMouseWheel"));
+    EXPECT_EQ(classesValue(QStringLiteral("TypeLib\\{37CA076D-0768-49AE-9D4A-71111D985DC2}\\7.0")),
+              QStringLiteral("TarvUtility"));
+    EXPECT_EQ(classesValue(QStringLiteral("Interface\\") + IID__Math.toString()),
+              QStringLiteral("_Math"));
+    EXPECT_EQ(classesValue(QStringLiteral("Interface\\") + DIID___CMouseWheel.toString()),
+              QStringLiteral("__CMouseWheel"));
     // Registering twice changes nothing.
     registerLibrary();
     EXPECT_EQ(classesValue(clsid + "\\InprocServer32"), lib);
@@ -128,24 +140,32 @@ TEST_F(LibraryTest, RegistrationWritesTheStandardEntriesAndRemovesExactlyThem) {
     ASSERT_EQ(regsvr({QStringLiteral("-u"), QStringLiteral(TARV_UTILITY_LIB)}).status, 0);
     EXPECT_EQ(classesValue(clsid + "\\InprocServer32"), QStringLiteral("<none>"));
     EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot, clsid + "\\Altrui"), RegStatus::Ok);
-    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot, clsid + "\\ProgID"), RegStatus::NotFound);
-    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot, QStringLiteral("TarvUtility.Zip")), RegStatus::NotFound);
-    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot, QStringLiteral("TypeLib\\{37CA076D-0768-49AE-9D4A-71111D985DC2}")),
+    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot, clsid + "\\ProgID"),
               RegStatus::NotFound);
-    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot, QStringLiteral("Interface\\") + IID__Zip.toString()),
+    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot, QStringLiteral("TarvUtility.Zip")),
+              RegStatus::NotFound);
+    EXPECT_EQ(
+        win.registry.openKey(RegistryStore::ClassesRoot,
+                             QStringLiteral("TypeLib\\{37CA076D-0768-49AE-9D4A-71111D985DC2}")),
+        RegStatus::NotFound);
+    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot,
+                                   QStringLiteral("Interface\\") + IID__Zip.toString()),
               RegStatus::NotFound);
     QString name;
-    EXPECT_EQ(win.registry.enumKey(RegistryStore::ClassesRoot, QStringLiteral("CLSID"), 1, &name), RegStatus::NoMoreItems);
+    EXPECT_EQ(win.registry.enumKey(RegistryStore::ClassesRoot, QStringLiteral("CLSID"), 1, &name),
+              RegStatus::NoMoreItems);
 }
 
 TEST_F(LibraryTest, RegsvrRefusesWhatIsNoComponentLibrary) {
     const ToolRun missing = regsvr({win.file(QStringLiteral("nessuna.so"))});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(missing.err.contains(QStringLiteral("file non trovato"))) << missing.err.toStdString();
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("file non trovato")))
+        << missing.err.toStdString();
     const QString text = win.write(QStringLiteral("finta.so"), "non una libreria");
     const ToolRun notElf = regsvr({text});
     EXPECT_EQ(notElf.status, 1);
-    EXPECT_TRUE(notElf.err.contains(QStringLiteral("impossibile caricare"))) << notElf.err.toStdString();
+    EXPECT_TRUE(notElf.err.contains(QStringLiteral("impossibile caricare")))
+        << notElf.err.toStdString();
     EXPECT_EQ(regsvr({}).status, 2);
     EXPECT_EQ(regsvr({QStringLiteral("--help")}).status, 0);
 }
@@ -156,14 +176,19 @@ TEST_F(LibraryTest, LoadedLibrarySharesTheHostsContext) {
     registerLibrary();
     ComPtr<IDispatch> reg;
     ASSERT_EQ(createObject(QStringLiteral("tarvutility.gestionereg"), reg.put()), S_OK);
-    ASSERT_EQ(call(reg.get(), QStringLiteral("Inizializza_registro"), {Variant(int32_t(CURRENT_USER)), Variant("Software\\Tarv")}), S_OK);
+    ASSERT_EQ(call(reg.get(), QStringLiteral("Inizializza_registro"),
+                   {Variant(int32_t(CURRENT_USER)), Variant("Software\\Tarv")}),
+              S_OK);
     Variant ok;
     ASSERT_EQ(call(reg.get(), QStringLiteral("Scrivi_Chiave"), {}, &ok), S_OK);
     EXPECT_EQ(ok, Variant(true));
-    ASSERT_EQ(call(reg.get(), QStringLiteral("Scrivi_Stringa"), {Variant("v"), Variant("dato")}, &ok), S_OK);
+    ASSERT_EQ(
+        call(reg.get(), QStringLiteral("Scrivi_Stringa"), {Variant("v"), Variant("dato")}, &ok),
+        S_OK);
     uint32_t type = 0;
     QByteArray data;
-    ASSERT_EQ(win.registry.queryValue(CURRENT_USER, QStringLiteral("Software\\Tarv"), QStringLiteral("v"), &type, &data),
+    ASSERT_EQ(win.registry.queryValue(CURRENT_USER, QStringLiteral("Software\\Tarv"),
+                                      QStringLiteral("v"), &type, &data),
               RegStatus::Ok);
     EXPECT_EQ(RegistryStore::stringFromData(data), QStringLiteral("dato"));
 
@@ -180,24 +205,31 @@ TEST_F(LibraryTest, LoadedLibrarySharesTheHostsContext) {
 
 TEST_F(LibraryTest, TarvCallDrivesTheRegistryClass) {
     registerLibrary();
-    const ToolRun r = tarvCall({QStringLiteral("TarvUtility.GestioneReg"),
-                            QStringLiteral("Inizializza_registro(CURRENT_USER, \"Software\\\\Tarv\")"),
-                            QStringLiteral("Scrivi_Chiave"), QStringLiteral("Scrivi_DWORD(\"n\", -1)"),
-                            QStringLiteral("Leggi_DWORD(\"n\")"), QStringLiteral("DWordValue"),
-                            QStringLiteral("Scrivi_Stringa(\"s\", \"a \\\"b\\\" c\")"), QStringLiteral("Leggi_Stringa(\"s\")"),
-                            QStringLiteral("Elenca_Valori"), QStringLiteral("Key"), QStringLiteral("Controlla_Chiave")});
+    const ToolRun r =
+        tarvCall({QStringLiteral("TarvUtility.GestioneReg"),
+                  QStringLiteral("Inizializza_registro(CURRENT_USER, \"Software\\\\Tarv\")"),
+                  QStringLiteral("Scrivi_Chiave"), QStringLiteral("Scrivi_DWORD(\"n\", -1)"),
+                  QStringLiteral("Leggi_DWORD(\"n\")"), QStringLiteral("DWordValue"),
+                  QStringLiteral("Scrivi_Stringa(\"s\", \"a \\\"b\\\" c\")"),
+                  QStringLiteral("Leggi_Stringa(\"s\")"), QStringLiteral("Elenca_Valori"),
+                  QStringLiteral("Key"), QStringLiteral("Controlla_Chiave")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("True\nTrue\nFFFFFFFF\n-1\nTrue\na \"b\" c\nn\ns\nSoftware\\Tarv\nTrue\n"));
+    EXPECT_EQ(
+        r.out,
+        QStringLiteral("True\nTrue\nFFFFFFFF\n-1\nTrue\na \"b\" c\nn\ns\nSoftware\\Tarv\nTrue\n"));
     uint32_t type = 0;
     QByteArray data;
-    EXPECT_EQ(win.registry.queryValue(CURRENT_USER, QStringLiteral("Software\\Tarv"), QStringLiteral("n"), &type, &data),
+    EXPECT_EQ(win.registry.queryValue(CURRENT_USER, QStringLiteral("Software\\Tarv"),
+                                      QStringLiteral("n"), &type, &data),
               RegStatus::Ok);
 }
 
 TEST_F(LibraryTest, TarvCallReportsFailuresWithNumberAndDescription) {
-    const ToolRun unregistered = tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)")});
+    const ToolRun unregistered =
+        tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)")});
     EXPECT_EQ(unregistered.status, 1);
-    EXPECT_TRUE(unregistered.err.startsWith(QStringLiteral("Errore 429 (0x800401F3): Stringa di classe non valida")))
+    EXPECT_TRUE(unregistered.err.startsWith(
+        QStringLiteral("Errore 429 (0x800401F3): Stringa di classe non valida")))
         << unregistered.err.toStdString();
     registerLibrary();
     struct Case {
@@ -206,15 +238,35 @@ TEST_F(LibraryTest, TarvCallReportsFailuresWithNumberAndDescription) {
         const char* err;
         const char* out;
     } cases[] = {
-        {{"TarvUtility.GestioneReg", "Scrivi_DWORD(\"n\", 40000)"}, 1, "Errore 6 (0x8002000A): Overflow (argomento Valore)\n", ""},
-        {{"TarvUtility.GestioneReg", "Scrivi_DWORD(\"n\")"}, 1, "Errore 450 (0x8002000E): Numero di parametri non valido (Scrivi_DWORD)\n", ""},
-        {{"TarvUtility.GestioneReg", "Leggi_Stringa(Null)"}, 1, "Errore 13 (0x80020005): Tipo non corrispondente (argomento nome)\n", ""},
-        {{"TarvUtility.GestioneReg", "Nessuno"}, 1, "Errore 438 (0x80020006): Nome sconosciuto: Nessuno\n", ""},
-        {{"TarvUtility.GestioneReg", "Key=\"a\"", "Key", "Leggi_Stringa(\"x\", \"y\")", "Key"}, 1,
-         "Errore 450 (0x8002000E): Numero di parametri non valido (Leggi_Stringa)\n", "a\n"},
-        {{"TarvUtility.Altro", "Spegni_Pc(, False)"}, 1,
-         "Errore -2147467263 (0x80004001): Non implementato: Altro.Spegni_Pc non è disponibile in questa versione della libreria\n", ""},
-        {{"TarvUtility.GestioneReg", "Leggi_Stringa(\"x"}, 2, "tarv-call: operazione non valida: Leggi_Stringa(\"x\n", ""},
+        {{"TarvUtility.GestioneReg", "Scrivi_DWORD(\"n\", 40000)"},
+         1,
+         "Errore 6 (0x8002000A): Overflow (argomento Valore)\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Scrivi_DWORD(\"n\")"},
+         1,
+         "Errore 450 (0x8002000E): Numero di parametri non valido (Scrivi_DWORD)\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Leggi_Stringa(Null)"},
+         1,
+         "Errore 13 (0x80020005): Tipo non corrispondente (argomento nome)\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Nessuno"},
+         1,
+         "Errore 438 (0x80020006): Nome sconosciuto: Nessuno\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Key=\"a\"", "Key", "Leggi_Stringa(\"x\", \"y\")", "Key"},
+         1,
+         "Errore 450 (0x8002000E): Numero di parametri non valido (Leggi_Stringa)\n",
+         "a\n"},
+        {{"TarvUtility.Altro", "Spegni_Pc(, False)"},
+         1,
+         "Errore -2147467263 (0x80004001): Non implementato: Altro.Spegni_Pc non è disponibile in "
+         "questa versione della libreria\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Leggi_Stringa(\"x"},
+         2,
+         "tarv-call: operazione non valida: Leggi_Stringa(\"x\n",
+         ""},
         {{"TarvUtility.GestioneReg", "Key=1,5"}, 2, "tarv-call: valore non valido: 1,5\n", ""},
     };
     for (const Case& c : cases) {
@@ -228,17 +280,19 @@ TEST_F(LibraryTest, TarvCallReportsFailuresWithNumberAndDescription) {
 #ifdef TARV_UTILITY_LOGIC
 TEST_F(LibraryTest, TarvCallChecksTaxCodesAndRoundsInTheUsersLocale) {
     registerLibrary();
-    ToolRun r = tarvCall({QStringLiteral("TarvUtility.Contabili"), QStringLiteral("CheckCodFiscale(\"RSSMRA85T10A562S\")"),
+    ToolRun r = tarvCall({QStringLiteral("TarvUtility.Contabili"),
+                          QStringLiteral("CheckCodFiscale(\"RSSMRA85T10A562S\")"),
                           QStringLiteral("Controlla_PI(\"12345678901\")")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("True\nFalse\n"));
     // The message box appears on the terminal: title, text, button.
     EXPECT_EQ(r.err, QStringLiteral("\a[Controllo Partita IVA]\nPartita IVA errata!\n1) OK\n"));
-    r = tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)"), QStringLiteral("Round(1234, -2, 1)")});
+    r = tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)"),
+                  QStringLiteral("Round(1234, -2, 1)")});
     EXPECT_EQ(r.out, QStringLiteral("1.01\n1200\n"));
     if (!QProcess::execute(QStringLiteral("sh"), {"-c", "locale -a | grep -qi '^it_IT.utf8$'"})) {
-        r = tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)"), QStringLiteral("NDec(\"12,340\")"),
-                      QStringLiteral("Intero(-12.7)")},
+        r = tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)"),
+                      QStringLiteral("NDec(\"12,340\")"), QStringLiteral("Intero(-12.7)")},
                      QStringLiteral("it_IT.UTF-8"));
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
         EXPECT_EQ(r.out, QStringLiteral("1,01\n3\n-12\n"));
@@ -250,14 +304,16 @@ TEST_F(LibraryTest, TarvCallChecksTaxCodesAndRoundsInTheUsersLocale) {
 // back through by-reference arguments, and numbers in the user's locale.
 TEST_F(LibraryTest, TarvCallPrintsByReferenceResultsInTheUsersLocale) {
     registerLibrary(TARV_PROBE_LIB);
-    ToolRun r = tarvCall({QStringLiteral("TarvProbe.Probe"), QStringLiteral("Twice(21)"), QStringLiteral("Twice(7, 3)"),
-                      QStringLiteral("Join(\"a\", , 1.5)"), QStringLiteral("Join(\"a\", \"b\", Null, Rosso)"),
-                      QStringLiteral("Flag(True)")});
+    ToolRun r =
+        tarvCall({QStringLiteral("TarvProbe.Probe"), QStringLiteral("Twice(21)"),
+                  QStringLiteral("Twice(7, 3)"), QStringLiteral("Join(\"a\", , 1.5)"),
+                  QStringLiteral("Join(\"a\", \"b\", Null, Rosso)"), QStringLiteral("Flag(True)")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("42\nn -> 42\n21\nn -> 21\na|B|1.5|2\na|b|?|1\n1\n"));
     if (!QProcess::execute(QStringLiteral("sh"), {"-c", "locale -a | grep -qi '^it_IT.utf8$'"})) {
-        r = tarvCall({QStringLiteral("TarvProbe.Probe"), QStringLiteral("Value=1.005"), QStringLiteral("Value"),
-                      QStringLiteral("Value=1e-07"), QStringLiteral("Value"), QStringLiteral("Value=\"2,5\""),
+        r = tarvCall({QStringLiteral("TarvProbe.Probe"), QStringLiteral("Value=1.005"),
+                      QStringLiteral("Value"), QStringLiteral("Value=1e-07"),
+                      QStringLiteral("Value"), QStringLiteral("Value=\"2,5\""),
                       QStringLiteral("Value")},
                      QStringLiteral("it_IT.UTF-8"));
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
@@ -268,9 +324,10 @@ TEST_F(LibraryTest, TarvCallPrintsByReferenceResultsInTheUsersLocale) {
     EXPECT_EQ(r.err, QStringLiteral("Errore 5 (0x800A0005): Errore di prova 5\n"));
     r = tarvCall({QStringLiteral("TarvProbe.Probe"), QStringLiteral("--help")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.out.contains(QStringLiteral(
-        "Function Join(ByVal a As String, [Optional ByRef b As String = \"B\"], [Optional ByRef c As Variant = 7], "
-        "[Optional ByRef colore As Colore = 2]) As String  [&H60030001]")))
+    EXPECT_TRUE(r.out.contains(
+        QStringLiteral("Function Join(ByVal a As String, [Optional ByRef b As String = \"B\"], "
+                       "[Optional ByRef c As Variant = 7], "
+                       "[Optional ByRef colore As Colore = 2]) As String  [&H60030001]")))
         << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("Enum Colore: Rosso = 1, Verde = 2")));
 }

@@ -40,7 +40,9 @@ constexpr MemberKind Get = MemberKind::PropertyGet;
 constexpr MemberKind Let = MemberKind::PropertyPut;
 constexpr MemberKind Set = MemberKind::PropertyPutRef;
 
-Variant str(const char* s) { return Variant(QString::fromUtf8(s)); }
+Variant str(const char* s) {
+    return Variant(QString::fromUtf8(s));
+}
 
 std::vector<M> property(const char* name, DISPID id, VarType t) {
     return {{name, id, Get, {}, t}, {name, id, Let, {{"RHS", t, false}}}};
@@ -56,10 +58,14 @@ struct ClassCase {
 
 std::vector<ClassCase> expectedClasses() {
     std::vector<M> gestione;
-    for (auto [n, id, t] : std::vector<std::tuple<const char*, DISPID, VarType>>{
-             {"MasterKey", 0x40030000, VT_I4}, {"Key", 0x40030001, VT_BSTR}, {"NameValue", 0x40030002, VT_BSTR},
-             {"NameKey", 0x40030003, VT_BSTR}, {"STRValue", 0x40030004, VT_BSTR}, {"DWordValue", 0x40030005, VT_I4},
-             {"Tipo", 0x40030006, VT_I4}})
+    for (auto [n, id, t] :
+         std::vector<std::tuple<const char*, DISPID, VarType>>{{"MasterKey", 0x40030000, VT_I4},
+                                                               {"Key", 0x40030001, VT_BSTR},
+                                                               {"NameValue", 0x40030002, VT_BSTR},
+                                                               {"NameKey", 0x40030003, VT_BSTR},
+                                                               {"STRValue", 0x40030004, VT_BSTR},
+                                                               {"DWordValue", 0x40030005, VT_I4},
+                                                               {"Tipo", 0x40030006, VT_I4}})
         for (M& m : property(n, id, t))
             gestione.push_back(m);
     const std::vector<M> methods = {
@@ -68,21 +74,34 @@ std::vector<ClassCase> expectedClasses() {
         {"Elenca_Valori", 0x60030003, Fn, {}, VT_DISPATCH},
         {"Elimina_Chiave", 0x60030004, Fn, {}, VT_BOOL},
         {"Elimina_Stringa", 0x60030005, Fn, {{"nome", VT_BSTR, true}}, VT_BOOL},
-        {"Scrivi_DWORD", 0x60030006, Fn, {{"nome", VT_BSTR, true}, {"Valore", VT_I2, true}}, VT_BOOL},
+        {"Scrivi_DWORD",
+         0x60030006,
+         Fn,
+         {{"nome", VT_BSTR, true}, {"Valore", VT_I2, true}},
+         VT_BOOL},
         {"Leggi_DWORD", 0x60030007, Fn, {{"nome", VT_BSTR, true}}, VT_BSTR},
         {"Scrivi_Chiave", 0x60030008, Fn, {}, VT_BOOL},
         {"Leggi_Stringa", 0x60030009, Fn, {{"nome", VT_BSTR, true}}, VT_BSTR},
-        {"Scrivi_Stringa", 0x6003000A, Fn, {{"nome", VT_BSTR, true}, {"Valore", VT_BSTR, true}}, VT_BOOL},
+        {"Scrivi_Stringa",
+         0x6003000A,
+         Fn,
+         {{"nome", VT_BSTR, true}, {"Valore", VT_BSTR, true}},
+         VT_BOOL},
         {"Controlla_Chiave", 0x6003000B, Fn, {}, VT_BOOL},
-        {"Inizializza_registro", 0x60030017, Fn,
-         {{"Ramo", VT_I4, true, true, Variant(int32_t(0x80000002u))}, {"Chiave", VT_BSTR, true, true, str("")}}},
+        {"Inizializza_registro",
+         0x60030017,
+         Fn,
+         {{"Ramo", VT_I4, true, true, Variant(int32_t(0x80000002u))},
+          {"Chiave", VT_BSTR, true, true, str("")}}},
     };
     gestione.insert(gestione.end(), methods.begin(), methods.end());
 
     std::vector<M> zip;
     for (auto [n, id, t] : std::vector<std::tuple<const char*, DISPID, VarType>>{
-             {"Sorgente", 0x40030000, VT_BSTR}, {"Destinazione", 0x40030001, VT_BSTR},
-             {"Auto_Avvio", 0x40030002, VT_BOOL}, {"Auto_Chiusura", 0x40030003, VT_BOOL}})
+             {"Sorgente", 0x40030000, VT_BSTR},
+             {"Destinazione", 0x40030001, VT_BSTR},
+             {"Auto_Avvio", 0x40030002, VT_BOOL},
+             {"Auto_Chiusura", 0x40030003, VT_BOOL}})
         for (M& m : property(n, id, t))
             zip.push_back(m);
     zip.push_back({"Zippa", 0x60030000, Fn, {}});
@@ -90,18 +109,37 @@ std::vector<ClassCase> expectedClasses() {
 
     const P nomeFile{"NomeFile", VT_BSTR, true};
     return {
-        {&Math::classInfo(), "Math", "{8F45067D-14AE-4C98-B2E2-3196D3FDB62E}", "{77912DE0-D53C-4FEF-8944-FC12A9E013AE}",
+        {&Math::classInfo(),
+         "Math",
+         "{8F45067D-14AE-4C98-B2E2-3196D3FDB62E}",
+         "{77912DE0-D53C-4FEF-8944-FC12A9E013AE}",
          {{"NDec", 0x60030000, Fn, {{"Numero", VT_VARIANT, true}}, VT_UI1},
           {"Intero", 0x60030001, Fn, {{"Numero", VT_VARIANT, true}}, VT_VARIANT},
-          {"Round", 0x60030002, Fn, {{"Numero", VT_R8, true}, {"Decimali", VT_I2, true}, {"Tipo", VT_UI1, true}}, VT_R8}}},
-        {&Altro::classInfo(), "Altro", "{B280B700-1811-4A1E-B05C-EC93D5645803}", "{1C8DECCC-0150-45BD-AEAE-4F2E848813DD}",
+          {"Round",
+           0x60030002,
+           Fn,
+           {{"Numero", VT_R8, true}, {"Decimali", VT_I2, true}, {"Tipo", VT_UI1, true}},
+           VT_R8}}},
+        {&Altro::classInfo(),
+         "Altro",
+         "{B280B700-1811-4A1E-B05C-EC93D5645803}",
+         "{1C8DECCC-0150-45BD-AEAE-4F2E848813DD}",
          {{"IsWinNT", 0x60030000, Fn, {}, VT_BOOL},
-          {"Spegni_Pc", 0x60030001, Fn,
-           {{"Tipo", VT_I4, true, true, Variant(int32_t(1))}, {"msg", VT_BOOL, true, true, Variant(true)}}},
-          {"Invia_File", 0x60030003, Fn,
-           {{"FileDaInviare", VT_BSTR, true}, {"Dest", VT_BSTR, true, true, str("")},
-            {"Soggetto", VT_BSTR, true, true, str("")}, {"Testo", VT_BSTR, true, true, str("")}}}}},
-        {&CMouseWheel::classInfo(), "CMouseWheel", "{6DCACFFB-C669-44B1-A9E7-4BAFDEDA2683}",
+          {"Spegni_Pc",
+           0x60030001,
+           Fn,
+           {{"Tipo", VT_I4, true, true, Variant(int32_t(1))},
+            {"msg", VT_BOOL, true, true, Variant(true)}}},
+          {"Invia_File",
+           0x60030003,
+           Fn,
+           {{"FileDaInviare", VT_BSTR, true},
+            {"Dest", VT_BSTR, true, true, str("")},
+            {"Soggetto", VT_BSTR, true, true, str("")},
+            {"Testo", VT_BSTR, true, true, str("")}}}}},
+        {&CMouseWheel::classInfo(),
+         "CMouseWheel",
+         "{6DCACFFB-C669-44B1-A9E7-4BAFDEDA2683}",
          "{A84F9A2E-AD52-44AC-85F5-80EC933AAE63}",
          {{"Form", 0x40030000, Get, {}, VT_DISPATCH},
           {"Form", 0x40030000, Set, {{"RHS", VT_DISPATCH, false}}},
@@ -109,13 +147,28 @@ std::vector<ClassCase> expectedClasses() {
           {"SubClassHookForm", 0x60030001, Fn, {}},
           {"SubClassUnHookForm", 0x60030002, Fn, {}},
           {"FireMouseWheel", 0x60030003, Fn, {}}}},
-        {&Contabili::classInfo(), "Contabili", "{5FADF670-C6D5-4036-A6AF-6EEA3AA23D2F}",
+        {&Contabili::classInfo(),
+         "Contabili",
+         "{5FADF670-C6D5-4036-A6AF-6EEA3AA23D2F}",
          "{D09C0FD9-F447-46DB-B8C0-D0BE0E9B8346}",
          {{"Controlla_PI", 0x60030000, Fn, {{"PIVA", VT_BSTR, true}}, VT_BOOL},
           {"CheckCodFiscale", 0x60030001, Fn, {{"CFis", VT_BSTR, true}}, VT_BOOL}}},
-        {&ShellMan::classInfo(), "ShellMan", "{D627427E-0CCF-42E0-9A22-75479E311D1C}", "{3B16D8EF-70E1-479C-88DF-A86F011EDF04}",
-         {{"SetVar", 0x60030000, Fn, {nomeFile, {"Section", VT_BSTR, true}, {"Variable", VT_BSTR, true}, {"value", VT_BSTR, false}}},
-          {"GetVar", 0x60030001, Fn, {nomeFile, {"Section", VT_BSTR, true}, {"Variable", VT_BSTR, true}}, VT_BSTR},
+        {&ShellMan::classInfo(),
+         "ShellMan",
+         "{D627427E-0CCF-42E0-9A22-75479E311D1C}",
+         "{3B16D8EF-70E1-479C-88DF-A86F011EDF04}",
+         {{"SetVar",
+           0x60030000,
+           Fn,
+           {nomeFile,
+            {"Section", VT_BSTR, true},
+            {"Variable", VT_BSTR, true},
+            {"value", VT_BSTR, false}}},
+          {"GetVar",
+           0x60030001,
+           Fn,
+           {nomeFile, {"Section", VT_BSTR, true}, {"Variable", VT_BSTR, true}},
+           VT_BSTR},
           {"FindComputerName", 0x60030002, Fn, {}, VT_BSTR},
           {"FindCurrentUser", 0x60030003, Fn, {}, VT_BSTR},
           {"LockWindow", 0x60030004, Fn, {{"hwnd", VT_I4, true}}},
@@ -124,29 +177,49 @@ std::vector<ClassCase> expectedClasses() {
           {"ResetDefaultPrinter", 0x60030007, Fn, {}},
           {"GetDefaultPrinter", 0x60030008, Fn, {}, VT_BSTR},
           {"SetDefaultPrinter", 0x60030009, Fn, {{"s", VT_BSTR, true}}},
-          {"BrowseForFolder", 0x6003000A, Fn, {{"handle", VT_I4, true}, {"strTitolo", VT_BSTR, false}}, VT_BSTR},
-          {"OpenFN", 0x6003000B, Fn,
-           {{"strTitoloFinestra", VT_BSTR, false, true, str("")}, {"strPercorsoIniziale", VT_BSTR, false, true, str("")},
+          {"BrowseForFolder",
+           0x6003000A,
+           Fn,
+           {{"handle", VT_I4, true}, {"strTitolo", VT_BSTR, false}},
+           VT_BSTR},
+          {"OpenFN",
+           0x6003000B,
+           Fn,
+           {{"strTitoloFinestra", VT_BSTR, false, true, str("")},
+            {"strPercorsoIniziale", VT_BSTR, false, true, str("")},
             {"strFiltro", VT_BSTR, false, true, str("Tutti i file|*.*")}},
            VT_BSTR},
           {"RemoveNullChars", 0x6003000C, Fn, {{"strString", VT_BSTR, false}}, VT_BSTR},
-          {"SaveFN", 0x6003000D, Fn,
-           {{"strTitoloFinestra", VT_BSTR, false, true, str("")}, {"strPercorsoIniziale", VT_BSTR, false, true, str("")},
+          {"SaveFN",
+           0x6003000D,
+           Fn,
+           {{"strTitoloFinestra", VT_BSTR, false, true, str("")},
+            {"strPercorsoIniziale", VT_BSTR, false, true, str("")},
             {"strFiltro", VT_BSTR, true, true, str("Tutti i file|*.*")}},
            VT_BSTR},
           {"OpenDocument", 0x6003000E, Fn, {{"hwnd", VT_I4, true}, {"strDocPath", VT_BSTR, true}}},
           {"PrintDocument", 0x6003000F, Fn, {{"hwnd", VT_I4, true}, {"strDocPath", VT_BSTR, true}}},
-          {"CreaFileDiTesto", 0x60030010, Fn, {nomeFile, {"Sovrascrivi", VT_BOOL, true, true, Variant(true)}}},
+          {"CreaFileDiTesto",
+           0x60030010,
+           Fn,
+           {nomeFile, {"Sovrascrivi", VT_BOOL, true, true, Variant(true)}}},
           {"DyrSistema", 0x60030011, Fn, {}, VT_BSTR},
           {"FileEsiste", 0x60030012, Fn, {{"PercorsoFile", VT_BSTR, true}}, VT_BOOL}}},
-        {&Internet::classInfo(), "Internet", "{B1965915-B75D-41E6-8515-C7A131288E32}", "{87D1D863-1B76-4CDC-A47D-EAED4F1B6012}",
+        {&Internet::classInfo(),
+         "Internet",
+         "{B1965915-B75D-41E6-8515-C7A131288E32}",
+         "{87D1D863-1B76-4CDC-A47D-EAED4F1B6012}",
          {{"IsConnected2Internet", 0x60030000, Fn, {}, VT_BOOL},
           {"MyIP", 0x60030001, Fn, {}, VT_BSTR},
-          {"Visualizza_Lista_Conn", 0x60030006, Fn, {{"Auto", VT_BOOL, true, true, Variant(false)}}},
+          {"Visualizza_Lista_Conn",
+           0x60030006,
+           Fn,
+           {{"Auto", VT_BOOL, true, true, Variant(false)}}},
           {"Connetti_Pred", 0x60030007, Fn, {{"Auto", VT_BOOL, true, true, Variant(true)}}}}},
         {&GestioneReg::classInfo(), "GestioneReg", "{C68FD975-BE68-461B-A4A6-86385AFE0206}",
          "{91F1DEF9-F9D3-498C-B1A0-871FFDACFB31}", gestione},
-        {&Zip::classInfo(), "Zip", "{F18B6044-4441-4DA2-ACE3-3AA00D5DE9CC}", "{D5891643-9780-46B6-A0A4-483C989E2BFB}", zip},
+        {&Zip::classInfo(), "Zip", "{F18B6044-4441-4DA2-ACE3-3AA00D5DE9CC}",
+         "{D5891643-9780-46B6-A0A4-483C989E2BFB}", zip},
     };
 }
 
@@ -162,7 +235,8 @@ TEST(Surface, TypeLibraryHoldsTheEightClassesInOrder) {
         EXPECT_EQ(lib.progId(*lib.classes[i]), QStringLiteral("TarvUtility.") + expected[i].name);
     }
     ASSERT_EQ(lib.eventInterfaces.size(), 1u);
-    EXPECT_EQ(lib.eventInterfaces[0]->iid.toString(), QStringLiteral("{196C3EF7-F90D-4EBC-AF7C-6D54D0AD8F5C}"));
+    EXPECT_EQ(lib.eventInterfaces[0]->iid.toString(),
+              QStringLiteral("{196C3EF7-F90D-4EBC-AF7C-6D54D0AD8F5C}"));
     EXPECT_EQ(CMouseWheel::classInfo().eventInterface, lib.eventInterfaces[0]);
     const auto& ev = lib.eventInterfaces[0]->members;
     ASSERT_EQ(ev.size(), 1u);
@@ -233,10 +307,18 @@ std::vector<Variant> sampleArguments(const MemberInfo& m) {
         if (p.optional)
             break;
         switch (p.type) {
-        case VT_BSTR: args.emplace_back("x"); break;
-        case VT_BOOL: args.emplace_back(true); break;
-        case VT_R8: args.emplace_back(1.5); break;
-        default: args.emplace_back(int16_t(1)); break;
+        case VT_BSTR:
+            args.emplace_back("x");
+            break;
+        case VT_BOOL:
+            args.emplace_back(true);
+            break;
+        case VT_R8:
+            args.emplace_back(1.5);
+            break;
+        default:
+            args.emplace_back(int16_t(1));
+            break;
         }
     }
     return args;
@@ -247,8 +329,9 @@ class SurfaceTest : public tarv::WindowsDirTest {};
 // Members whose behaviour is not in this build fail cleanly: the "not implemented" error with
 // a description naming the member, never a crash, never a pretended success.
 TEST_F(SurfaceTest, MembersNotInThisBuildFailWithNotImplemented) {
-    std::vector<const ClassInfo*> classes{&Altro::classInfo(), &CMouseWheel::classInfo(), &ShellMan::classInfo(),
-                                          &Internet::classInfo(), &Zip::classInfo()};
+    std::vector<const ClassInfo*> classes{&Altro::classInfo(), &CMouseWheel::classInfo(),
+                                          &ShellMan::classInfo(), &Internet::classInfo(),
+                                          &Zip::classInfo()};
 #ifndef TARV_UTILITY_LOGIC
     classes.push_back(&Math::classInfo());
     classes.push_back(&Contabili::classInfo());
@@ -266,7 +349,8 @@ TEST_F(SurfaceTest, MembersNotInThisBuildFailWithNotImplemented) {
             EXCEPINFO ex;
             std::vector<Variant> rg(args.rbegin(), args.rend());
             DISPPARAMS dp{rg.data(), nullptr, uint32_t(rg.size()), 0};
-            EXPECT_EQ(d->Invoke(m.dispid, IID_NULL, 0, DISPATCH_METHOD, &dp, &result, &ex, nullptr), DISP_E_EXCEPTION);
+            EXPECT_EQ(d->Invoke(m.dispid, IID_NULL, 0, DISPATCH_METHOD, &dp, &result, &ex, nullptr),
+                      DISP_E_EXCEPTION);
             EXPECT_EQ(ex.scode, E_NOTIMPL);
             EXPECT_TRUE(ex.bstrDescription.contains(m.name)) << ex.bstrDescription.toStdString();
             EXPECT_EQ(ex.bstrSource, QStringLiteral("TarvUtility.") + c->name);
@@ -300,10 +384,13 @@ TEST_F(SurfaceTest, PublicVariablesBelongToTheirInstance) {
     ComPtr<IDispatch> wheel;
     ASSERT_EQ(CMouseWheel::classInfo().create(IID_IDispatch, wheel.putVoid()), S_OK);
     std::vector<Variant> form{Variant(a.get())};
-    ASSERT_EQ(invokeByName(wheel.get(), QStringLiteral("Form"), DISPATCH_PROPERTYPUTREF, form, nullptr), S_OK);
+    ASSERT_EQ(
+        invokeByName(wheel.get(), QStringLiteral("Form"), DISPATCH_PROPERTYPUTREF, form, nullptr),
+        S_OK);
     ASSERT_EQ(getProperty(wheel.get(), QStringLiteral("Form"), &v), S_OK);
     EXPECT_EQ(v.toDispatch(), a.get());
-    EXPECT_EQ(putProperty(wheel.get(), QStringLiteral("MouseWheelCancel"), Variant(int16_t(1))), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(putProperty(wheel.get(), QStringLiteral("MouseWheelCancel"), Variant(int16_t(1))),
+              DISP_E_MEMBERNOTFOUND);
     ComPtr<IConnectionPointContainer> cpc;
     EXPECT_EQ(wheel.queryInterface(IID_IConnectionPointContainer, &cpc), S_OK);
 }

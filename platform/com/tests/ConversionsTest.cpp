@@ -1,5 +1,5 @@
-#include "ComTypes.h"
 #include "Conversions.h"
+#include "ComTypes.h"
 #include "Variant.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +42,8 @@ TEST(DoubleToText, FifteenSignificantDigitsAsAutomationWritesThem) {
     for (const Case& c : cases)
         EXPECT_EQ(doubleToText(c.value, QLatin1Char('.')), QString::fromLatin1(c.point)) << c.point;
     EXPECT_EQ(doubleToText(0.5, QLatin1Char(',')), QStringLiteral("0,5"));
-    EXPECT_EQ(doubleToText(1234.567890123456789, QLatin1Char(',')), QStringLiteral("1234,56789012346"));
+    EXPECT_EQ(doubleToText(1234.567890123456789, QLatin1Char(',')),
+              QStringLiteral("1234,56789012346"));
     EXPECT_EQ(doubleToText(5.6789e-12, QLatin1Char(',')), QStringLiteral("5,6789E-12"));
 }
 
@@ -130,7 +131,8 @@ TEST(ChangeType, ConversionsBetweenAutomationTypes) {
         Variant out;
         EXPECT_EQ(changeType(c.from, c.to, &out, kPlain), c.hr) << c.from.debugText().toStdString();
         if (c.hr == S_OK)
-            EXPECT_EQ(out, c.expected) << c.from.debugText().toStdString() << " -> " << out.debugText().toStdString();
+            EXPECT_EQ(out, c.expected)
+                << c.from.debugText().toStdString() << " -> " << out.debugText().toStdString();
     }
 }
 
@@ -172,9 +174,10 @@ TEST(Guid, BracedTextRoundTripAndRejection) {
     EXPECT_EQ(parsed, g);
     EXPECT_EQ(g.Data1, 0x37CA076Du);
     EXPECT_EQ(g.Data4[7], 0xC2);
-    for (const char* bad : {"37CA076D-0768-49AE-9D4A-71111D985DC2", "{37CA076D-0768-49AE-9D4A-71111D985DC}",
-                            "{37CA076D-0768-49AE-9D4A-71111D985DCG}", "{37CA076D+0768-49AE-9D4A-71111D985DC2}",
-                            "{37CA076D-0768-49AE-9D4A-71111D985DC2}x", ""})
+    for (const char* bad :
+         {"37CA076D-0768-49AE-9D4A-71111D985DC2", "{37CA076D-0768-49AE-9D4A-71111D985DC}",
+          "{37CA076D-0768-49AE-9D4A-71111D985DCG}", "{37CA076D+0768-49AE-9D4A-71111D985DC2}",
+          "{37CA076D-0768-49AE-9D4A-71111D985DC2}x", ""})
         EXPECT_FALSE(GUID::parse(QString::fromLatin1(bad), &parsed)) << bad;
 }
 

@@ -33,7 +33,8 @@ HRESULT rawInvoke(IDispatch* d, DISPID id, uint16_t flags, std::vector<Variant> 
 }
 
 TEST(MemberTable, ProbeTableAgreesWithItsInterface) {
-    EXPECT_TRUE(Probe::interfaceInfo().problems().isEmpty()) << Probe::interfaceInfo().problems().join("\n").toStdString();
+    EXPECT_TRUE(Probe::interfaceInfo().problems().isEmpty())
+        << Probe::interfaceInfo().problems().join("\n").toStdString();
 }
 
 TEST(MemberTable, MismatchesBetweenTableAndInterfaceAreReported) {
@@ -79,14 +80,17 @@ TEST(Dispatch, ByReferenceArgumentsAreWrittenBackInTheCallersType) {
     EXPECT_EQ(result, Variant(int32_t(42)));
     // A reference to a variant of another type: converted in, written back as the parameter's type.
     Variant v("5");
-    ASSERT_EQ(rawInvoke(d.get(), 0x60030000, DISPATCH_METHOD, {Variant::byRef(&v), Variant(int16_t(3))}, &result), S_OK);
+    ASSERT_EQ(rawInvoke(d.get(), 0x60030000, DISPATCH_METHOD,
+                        {Variant::byRef(&v), Variant(int16_t(3))}, &result),
+              S_OK);
     EXPECT_EQ(v, Variant(int16_t(15)));
     // A reference of another type: converted back to that type.
     double x = 4;
     ASSERT_EQ(rawInvoke(d.get(), 0x60030000, DISPATCH_METHOD, {Variant::byRef(&x)}, &result), S_OK);
     EXPECT_EQ(x, 8.0);
     // A value: the member changes its own copy only.
-    ASSERT_EQ(rawInvoke(d.get(), 0x60030000, DISPATCH_METHOD, {Variant(int16_t(9))}, &result), S_OK);
+    ASSERT_EQ(rawInvoke(d.get(), 0x60030000, DISPATCH_METHOD, {Variant(int16_t(9))}, &result),
+              S_OK);
     EXPECT_EQ(result, Variant(int32_t(18)));
     // A variant parameter by reference gets the caller's variant itself.
     Variant s(2.5);
@@ -98,9 +102,12 @@ TEST(Dispatch, OmittedOptionalArgumentsBehaveAsTheirDefaults) {
     auto d = newProbe();
     Variant omitted, explicitDefaults, trailing;
     ASSERT_EQ(rawInvoke(d.get(), 0x60030001, DISPATCH_METHOD,
-                        {Variant("a"), Variant::missing(), Variant::missing(), Variant::missing()}, &omitted), S_OK);
+                        {Variant("a"), Variant::missing(), Variant::missing(), Variant::missing()},
+                        &omitted),
+              S_OK);
     ASSERT_EQ(rawInvoke(d.get(), 0x60030001, DISPATCH_METHOD,
-                        {Variant("a"), Variant("B"), Variant(int32_t(7)), Variant(int32_t(Verde))}, &explicitDefaults),
+                        {Variant("a"), Variant("B"), Variant(int32_t(7)), Variant(int32_t(Verde))},
+                        &explicitDefaults),
               S_OK);
     ASSERT_EQ(rawInvoke(d.get(), 0x60030001, DISPATCH_METHOD, {Variant("a")}, &trailing), S_OK);
     EXPECT_EQ(omitted, Variant("a|B|7|2"));
@@ -115,12 +122,14 @@ TEST(Dispatch, NamedArgumentsFillTheirParameters) {
     std::vector<Variant> rg{Variant(int32_t(Rosso)), Variant("a")};
     DISPID named[] = {3};
     DISPPARAMS dp{rg.data(), named, 2, 1};
-    ASSERT_EQ(d->Invoke(0x60030001, IID_NULL, 0, DISPATCH_METHOD, &dp, &result, nullptr, nullptr), S_OK);
+    ASSERT_EQ(d->Invoke(0x60030001, IID_NULL, 0, DISPATCH_METHOD, &dp, &result, nullptr, nullptr),
+              S_OK);
     EXPECT_EQ(result, Variant("a|B|7|1"));
     DISPID wrong[] = {9};
     DISPPARAMS bad{rg.data(), wrong, 2, 1};
     uint32_t argErr = 99;
-    EXPECT_EQ(d->Invoke(0x60030001, IID_NULL, 0, DISPATCH_METHOD, &bad, &result, nullptr, &argErr), DISP_E_PARAMNOTFOUND);
+    EXPECT_EQ(d->Invoke(0x60030001, IID_NULL, 0, DISPATCH_METHOD, &bad, &result, nullptr, &argErr),
+              DISP_E_PARAMNOTFOUND);
     EXPECT_EQ(argErr, 0u);
 }
 
@@ -134,10 +143,18 @@ TEST(Dispatch, WrongCountsAndTypesFailWithTheStandardErrors) {
         uint32_t argErr;
     } cases[] = {
         {0x60030000, DISPATCH_METHOD, {}, DISP_E_BADPARAMCOUNT, 99},
-        {0x60030000, DISPATCH_METHOD, {Variant(int16_t(1)), Variant(int16_t(1)), Variant(int16_t(1))}, DISP_E_BADPARAMCOUNT, 99},
+        {0x60030000,
+         DISPATCH_METHOD,
+         {Variant(int16_t(1)), Variant(int16_t(1)), Variant(int16_t(1))},
+         DISP_E_BADPARAMCOUNT,
+         99},
         {0x60030000, DISPATCH_METHOD, {Variant::missing()}, DISP_E_PARAMNOTOPTIONAL, 0},
         {0x60030000, DISPATCH_METHOD, {Variant("abc")}, DISP_E_TYPEMISMATCH, 0},
-        {0x60030000, DISPATCH_METHOD, {Variant(int16_t(1)), Variant(int32_t(70000))}, DISP_E_OVERFLOW, 0},
+        {0x60030000,
+         DISPATCH_METHOD,
+         {Variant(int16_t(1)), Variant(int32_t(70000))},
+         DISP_E_OVERFLOW,
+         0},
         {0x60030000, DISPATCH_METHOD, {Variant::null()}, DISP_E_TYPEMISMATCH, 0},
         {0x60030003, DISPATCH_METHOD, {Variant("forse")}, DISP_E_TYPEMISMATCH, 0},
         {0x12345, DISPATCH_METHOD, {}, DISP_E_MEMBERNOTFOUND, 99},
@@ -146,13 +163,15 @@ TEST(Dispatch, WrongCountsAndTypesFailWithTheStandardErrors) {
     for (Case& c : cases) {
         Variant result;
         uint32_t argErr = 99;
-        EXPECT_EQ(rawInvoke(d.get(), c.id, c.flags, c.args, &result, nullptr, &argErr), c.hr) << std::hex << c.id;
+        EXPECT_EQ(rawInvoke(d.get(), c.id, c.flags, c.args, &result, nullptr, &argErr), c.hr)
+            << std::hex << c.id;
         EXPECT_EQ(argErr, c.argErr) << std::hex << c.id;
         EXPECT_TRUE(result.isEmpty());
     }
     // The description names the argument.
     ErrorInfo e;
-    EXPECT_EQ(call(d.get(), QStringLiteral("Twice"), {Variant("abc")}, nullptr, &e), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(call(d.get(), QStringLiteral("Twice"), {Variant("abc")}, nullptr, &e),
+              DISP_E_TYPEMISMATCH);
     EXPECT_EQ(e.basicNumber(), 13);
     EXPECT_EQ(e.description, QStringLiteral("Tipo non corrispondente (argomento n)"));
 }
@@ -160,26 +179,31 @@ TEST(Dispatch, WrongCountsAndTypesFailWithTheStandardErrors) {
 TEST(Dispatch, PropertiesGetPutAndPutByReference) {
     auto d = newProbe();
     Variant v;
-    ASSERT_EQ(putProperty(d.get(), QStringLiteral("value"), Variant("2.5")), S_OK); // text in the test locale
+    ASSERT_EQ(putProperty(d.get(), QStringLiteral("value"), Variant("2.5")),
+              S_OK); // text in the test locale
     ASSERT_EQ(getProperty(d.get(), QStringLiteral("Value"), &v), S_OK);
     EXPECT_EQ(v, Variant(2.5));
     // A put without the named DISPID_PROPERTYPUT argument is refused.
-    EXPECT_EQ(rawInvoke(d.get(), 0x40030000, DISPATCH_PROPERTYPUT, {Variant(1.0)}, nullptr), DISP_E_PARAMNOTFOUND);
+    EXPECT_EQ(rawInvoke(d.get(), 0x40030000, DISPATCH_PROPERTYPUT, {Variant(1.0)}, nullptr),
+              DISP_E_PARAMNOTFOUND);
     // Objects are set by reference and come back as the same object.
     auto other = newProbe();
     std::vector<Variant> args{Variant(other.get())};
-    ASSERT_EQ(invokeByName(d.get(), QStringLiteral("Item"), DISPATCH_PROPERTYPUTREF, args, nullptr), S_OK);
+    ASSERT_EQ(invokeByName(d.get(), QStringLiteral("Item"), DISPATCH_PROPERTYPUTREF, args, nullptr),
+              S_OK);
     ASSERT_EQ(getProperty(d.get(), QStringLiteral("Item"), &v), S_OK);
     EXPECT_EQ(v.toDispatch(), other.get());
     // A plain put of an object property does not exist.
-    EXPECT_EQ(invokeByName(d.get(), QStringLiteral("Item"), DISPATCH_PROPERTYPUT, args, nullptr), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(invokeByName(d.get(), QStringLiteral("Item"), DISPATCH_PROPERTYPUT, args, nullptr),
+              DISP_E_MEMBERNOTFOUND);
 }
 
 TEST(Dispatch, MemberFailuresCarryNumberDescriptionAndSource) {
     auto d = newProbe();
     EXCEPINFO ex;
     Variant result;
-    ASSERT_EQ(rawInvoke(d.get(), 0x60030004, DISPATCH_METHOD, {Variant(int32_t(13))}, &result, &ex), DISP_E_EXCEPTION);
+    ASSERT_EQ(rawInvoke(d.get(), 0x60030004, DISPATCH_METHOD, {Variant(int32_t(13))}, &result, &ex),
+              DISP_E_EXCEPTION);
     EXPECT_EQ(ex.scode, controlError(13));
     EXPECT_EQ(ex.bstrDescription, QStringLiteral("Errore di prova 13"));
     EXPECT_EQ(ex.bstrSource, QStringLiteral("TarvProbe.Probe"));
@@ -189,7 +213,8 @@ TEST(Dispatch, MemberFailuresCarryNumberDescriptionAndSource) {
     EXPECT_TRUE(e.description.contains(QStringLiteral("guasto")));
     // Overflow inside a member: the Basic error 6.
     int16_t big = 20000;
-    EXPECT_EQ(call(d.get(), QStringLiteral("Twice"), {Variant::byRef(&big)}, nullptr, &e), controlError(6));
+    EXPECT_EQ(call(d.get(), QStringLiteral("Twice"), {Variant::byRef(&big)}, nullptr, &e),
+              controlError(6));
     EXPECT_EQ(e.basicNumber(), 6);
     EXPECT_EQ(big, 20000);
 }
@@ -197,7 +222,8 @@ TEST(Dispatch, MemberFailuresCarryNumberDescriptionAndSource) {
 TEST(Dispatch, CallsFromAnotherThreadAreRefused) {
     auto d = newProbe();
     HRESULT hr = S_OK;
-    std::thread t([&] { hr = rawInvoke(d.get(), 0x60030003, DISPATCH_METHOD, {Variant(true)}, nullptr); });
+    std::thread t(
+        [&] { hr = rawInvoke(d.get(), 0x60030003, DISPATCH_METHOD, {Variant(true)}, nullptr); });
     t.join();
     EXPECT_EQ(hr, RPC_E_WRONG_THREAD);
 }
@@ -237,7 +263,8 @@ TEST(Module, CanUnloadOnlyWhenNoObjectFactoryOrLockIsHeld) {
     }
     EXPECT_EQ(moduleCanUnloadNow(), S_OK);
     ComPtr<IClassFactory> f;
-    ASSERT_EQ(moduleGetClassObject(probeTypeLibrary(), CLSID_Probe, IID_IClassFactory, f.putVoid()), S_OK);
+    ASSERT_EQ(moduleGetClassObject(probeTypeLibrary(), CLSID_Probe, IID_IClassFactory, f.putVoid()),
+              S_OK);
     EXPECT_EQ(moduleCanUnloadNow(), S_FALSE);
     ComPtr<IDispatch> a, b;
     ASSERT_EQ(f->CreateInstance(nullptr, IID_IDispatch, a.putVoid()), S_OK);
@@ -251,15 +278,18 @@ TEST(Module, CanUnloadOnlyWhenNoObjectFactoryOrLockIsHeld) {
     EXPECT_EQ(moduleCanUnloadNow(), S_FALSE);
     // The lock is counted per process, not per factory object.
     ComPtr<IClassFactory> g;
-    ASSERT_EQ(moduleGetClassObject(probeTypeLibrary(), CLSID_Probe, IID_IClassFactory, g.putVoid()), S_OK);
+    ASSERT_EQ(moduleGetClassObject(probeTypeLibrary(), CLSID_Probe, IID_IClassFactory, g.putVoid()),
+              S_OK);
     g->LockServer(false);
     g.reset();
     EXPECT_EQ(moduleCanUnloadNow(), S_OK);
-    EXPECT_EQ(moduleGetClassObject(probeTypeLibrary(), IID__Probe, IID_IClassFactory, g.putVoid()), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(moduleGetClassObject(probeTypeLibrary(), IID__Probe, IID_IClassFactory, g.putVoid()),
+              CLASS_E_CLASSNOTAVAILABLE);
 }
 
 TEST(Collection, CountOneBasedItemsAndEnumeration) {
-    ComPtr<_Collection> c = ComPtr<_Collection>::adopt(Collection::create(QStringList{"uno", "due"}));
+    ComPtr<_Collection> c =
+        ComPtr<_Collection>::adopt(Collection::create(QStringList{"uno", "due"}));
     IDispatch* d = c.get();
     Variant v;
     ASSERT_EQ(call(d, QStringLiteral("Count"), {}, &v), S_OK);
@@ -297,8 +327,11 @@ public:
     ULONG Release() override { return --refs; }
     HRESULT GetTypeInfoCount(uint32_t*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(uint32_t, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, const QString*, uint32_t, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID, uint16_t, DISPPARAMS* p, Variant*, EXCEPINFO*, uint32_t*) override {
+    HRESULT GetIDsOfNames(REFIID, const QString*, uint32_t, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT Invoke(DISPID id, REFIID, LCID, uint16_t, DISPPARAMS* p, Variant*, EXCEPINFO*,
+                   uint32_t*) override {
         ++calls;
         lastId = id;
         if (p->cArgs == 1)

@@ -26,13 +26,15 @@ const InterfaceInfo& Probe::interfaceInfo() {
             propertyPut<&_Probe::put_Value>("Value", 0x40030000, VT_R8),
             propertyGet<&_Probe::get_Item>("Item", 0x40030001, VT_DISPATCH),
             propertyPut<&_Probe::putref_Item>("Item", 0x40030001, VT_DISPATCH, true),
-            method<&_Probe::Twice>("Twice", 0x60030000,
-                                   {byRef("n", VT_I2), optional(byVal("factor", VT_I2), Variant(int16_t(2)))}, VT_I4),
-            method<&_Probe::Join>("Join", 0x60030001,
-                                  {byVal("a", VT_BSTR), optional(byRef("b", VT_BSTR), Variant("B")),
-                                   optional(byRef("c", VT_VARIANT), Variant(int32_t(7))),
-                                   optional(byRef("colore", VT_I4), Variant(int32_t(Verde)), "Colore")},
-                                  VT_BSTR),
+            method<&_Probe::Twice>(
+                "Twice", 0x60030000,
+                {byRef("n", VT_I2), optional(byVal("factor", VT_I2), Variant(int16_t(2)))}, VT_I4),
+            method<&_Probe::Join>(
+                "Join", 0x60030001,
+                {byVal("a", VT_BSTR), optional(byRef("b", VT_BSTR), Variant("B")),
+                 optional(byRef("c", VT_VARIANT), Variant(int32_t(7))),
+                 optional(byRef("colore", VT_I4), Variant(int32_t(Verde)), "Colore")},
+                VT_BSTR),
             method<&_Probe::Stringify>("Stringify", 0x60030002, {byRef("v", VT_VARIANT)}),
             method<&_Probe::Flag>("Flag", 0x60030003, {byVal("flag", VT_BOOL)}, VT_UI1),
             method<&_Probe::Fail>("Fail", 0x60030004, {byVal("number", VT_I4)}),
@@ -57,8 +59,8 @@ const InterfaceInfo& Probe::eventInterface() {
 }
 
 const ClassInfo& Probe::classInfo() {
-    static const ClassInfo info{QStringLiteral("Probe"), CLSID_Probe, &interfaceInfo(), &eventInterface(),
-                               &createAndQuery<Probe>};
+    static const ClassInfo info{QStringLiteral("Probe"), CLSID_Probe, &interfaceInfo(),
+                                &eventInterface(), &createAndQuery<Probe>};
     return info;
 }
 
@@ -71,7 +73,8 @@ const TypeLibInfo& probeTypeLibrary() {
         l.minor = 0;
         l.classes = {&Probe::classInfo()};
         l.eventInterfaces = {&Probe::eventInterface()};
-        l.enums = {{QStringLiteral("Colore"), makeGuid("{5A1E0C3B-2F4D-4E6A-9B7C-1D2E3F405166}"),
+        l.enums = {{QStringLiteral("Colore"),
+                    makeGuid("{5A1E0C3B-2F4D-4E6A-9B7C-1D2E3F405166}"),
                     {{QStringLiteral("Rosso"), Rosso}, {QStringLiteral("Verde"), Verde}}}};
         return l;
     }();
@@ -153,7 +156,9 @@ HRESULT Probe::Fail(int32_t number) {
     return raise(controlError(number), QStringLiteral("Errore di prova %1").arg(number));
 }
 
-HRESULT Probe::Throw() { throw std::runtime_error("guasto"); }
+HRESULT Probe::Throw() {
+    throw std::runtime_error("guasto");
+}
 
 HRESULT Probe::Fire(int16_t* cancel) {
     std::vector<Variant> args{Variant::byRef(cancel)};

@@ -25,7 +25,8 @@ public:
     // n = n * factor; returns the new n.
     virtual HRESULT Twice(int16_t* n, int16_t factor, int32_t* result) = 0;
     // Joins its arguments as text: "a|b|c|colore".
-    virtual HRESULT Join(const QString& a, QString* b, Variant* c, Colore* colore, QString* result) = 0;
+    virtual HRESULT Join(const QString& a, QString* b, Variant* c, Colore* colore,
+                         QString* result) = 0;
     // Replaces the variant with its text.
     virtual HRESULT Stringify(Variant* v) = 0;
     virtual HRESULT Flag(VARIANT_BOOL flag, uint8_t* result) = 0;
@@ -50,7 +51,8 @@ public:
     HRESULT get_Item(IDispatch** result) override;
     HRESULT putref_Item(IDispatch* value) override;
     HRESULT Twice(int16_t* n, int16_t factor, int32_t* result) override;
-    HRESULT Join(const QString& a, QString* b, Variant* c, Colore* colore, QString* result) override;
+    HRESULT Join(const QString& a, QString* b, Variant* c, Colore* colore,
+                 QString* result) override;
     HRESULT Stringify(Variant* v) override;
     HRESULT Flag(VARIANT_BOOL flag, uint8_t* result) override;
     HRESULT Fail(int32_t number) override;
