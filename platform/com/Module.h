@@ -27,6 +27,14 @@ struct RegistrationEntry {
 std::vector<RegistrationEntry> registrationEntries(const TypeLibInfo& lib,
                                                    const QString& libraryPath);
 
+// Module-level state of a component library (a hook's stored procedure, the one instance of a
+// private window) exists once per thread that uses the library, as apartment threading wants:
+// each thread gets its own T, made on first use and destroyed when the thread ends.
+template <class T> T& moduleState() {
+    thread_local T state;
+    return state;
+}
+
 // The absolute path of the shared object that holds the given address.
 QString modulePathOf(const void* address);
 

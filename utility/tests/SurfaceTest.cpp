@@ -362,6 +362,40 @@ TEST_F(SurfaceTest, MembersNotInThisBuildFailWithNotImplemented) {
     EXPECT_TRUE(win.boxes.shown.empty());
 }
 
+// For every member with optional parameters, of every class: leaving them out gives the same
+// outcome as passing the defaults of the table.
+TEST_F(SurfaceTest, OmittedOptionalArgumentsEqualTheirDefaultsEverywhere) {
+    int checked = 0;
+    for (const ClassInfo* c : typeLibrary().classes) {
+        for (const MemberInfo& m : c->defaultInterface->members) {
+            if (m.kind != MemberKind::Method || m.params.empty() || !m.params.back().optional)
+                continue;
+            SCOPED_TRACE((c->name + "." + m.name).toStdString());
+            std::vector<Variant> omitted = sampleArguments(m), explicitDefaults = omitted;
+            for (const ParamInfo& p : m.params)
+                if (p.optional) {
+                    omitted.push_back(Variant::missing());
+                    explicitDefaults.push_back(p.defaultValue);
+                }
+            ComPtr<IDispatch> a, b;
+            ASSERT_EQ(c->create(IID_IDispatch, a.putVoid()), S_OK);
+            ASSERT_EQ(c->create(IID_IDispatch, b.putVoid()), S_OK);
+            Variant ra, rb;
+            ErrorInfo ea, eb;
+            const HRESULT ha = call(a.get(), m.name, omitted, &ra, &ea);
+            const HRESULT hb = call(b.get(), m.name, explicitDefaults, &rb, &eb);
+            EXPECT_EQ(ha, hb);
+            EXPECT_NE(ha, DISP_E_BADPARAMCOUNT);
+            EXPECT_NE(ha, DISP_E_PARAMNOTOPTIONAL);
+            EXPECT_EQ(ea.description, eb.description);
+            EXPECT_EQ(ra, rb);
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 8); // Spegni_Pc, Invia_File, OpenFN, SaveFN, CreaFileDiTesto, two of
+                           // Internet, Inizializza_registro
+}
+
 // Public variables are plain storage, each instance its own.
 TEST_F(SurfaceTest, PublicVariablesBelongToTheirInstance) {
     ComPtr<IDispatch> a, b;

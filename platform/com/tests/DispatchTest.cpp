@@ -287,6 +287,23 @@ TEST(Module, CanUnloadOnlyWhenNoObjectFactoryOrLockIsHeld) {
               CLASS_E_CLASSNOTAVAILABLE);
 }
 
+TEST(Module, StateExistsOncePerThread) {
+    struct Counter {
+        int n = 0;
+    };
+    moduleState<Counter>().n = 5;
+    int seen = -1;
+    Counter* there = nullptr;
+    std::thread t([&] {
+        there = &moduleState<Counter>();
+        seen = there->n;
+    });
+    t.join();
+    EXPECT_EQ(seen, 0);
+    EXPECT_NE(there, &moduleState<Counter>());
+    EXPECT_EQ(moduleState<Counter>().n, 5);
+}
+
 TEST(Collection, CountOneBasedItemsAndEnumeration) {
     ComPtr<_Collection> c =
         ComPtr<_Collection>::adopt(Collection::create(QStringList{"uno", "due"}));
