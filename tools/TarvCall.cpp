@@ -69,7 +69,7 @@ QString basicType(VarType t, const QString& typeName) {
     }
 }
 
-QString describe(const MemberInfo& m) {
+QString describe(const MemberInfo& m, const TypeLibInfo* lib) {
     QStringList params;
     for (const ParamInfo& p : m.params) {
         QString s = QStringLiteral("%1%2 As %3")
@@ -80,6 +80,13 @@ QString describe(const MemberInfo& m) {
             toText(p.defaultValue, &d);
             if (p.defaultValue.type() == VT_BSTR)
                 d = QLatin1Char('"') + d + QLatin1Char('"');
+            // An enumeration's default by its member's name.
+            if (lib && !p.typeName.isEmpty())
+                for (const EnumInfo& e : lib->enums)
+                    if (e.name == p.typeName)
+                        for (const auto& [name, value] : e.members)
+                            if (Variant(value) == p.defaultValue)
+                                d = name;
             s = QStringLiteral("[Optional %1 = %2]").arg(s, d);
         }
         params << s;
@@ -116,7 +123,7 @@ void printHelp(const QString& id, const InterfaceInfo* info) {
     for (const MemberInfo& m : info->members) {
         if (m.hidden)
             continue;
-        QString line = describe(m);
+        QString line = describe(m, info->typeLib);
         std::printf("%s\n", line.toLocal8Bit().constData());
     }
     if (info->typeLib)

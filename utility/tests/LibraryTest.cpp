@@ -327,7 +327,7 @@ TEST_F(LibraryTest, TarvCallPrintsByReferenceResultsInTheUsersLocale) {
     EXPECT_TRUE(r.out.contains(
         QStringLiteral("Function Join(ByVal a As String, [Optional ByRef b As String = \"B\"], "
                        "[Optional ByRef c As Variant = 7], "
-                       "[Optional ByRef colore As Colore = 2]) As String  [&H60030001]")))
+                       "[Optional ByRef colore As Colore = Verde]) As String  [&H60030001]")))
         << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("Enum Colore: Rosso = 1, Verde = 2")));
 }
