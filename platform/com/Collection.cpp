@@ -100,10 +100,10 @@ _Collection* Collection::create(std::vector<Variant> items) {
 HRESULT Collection::Item(const Variant& Index, Variant* result) {
     if (!result)
         return E_POINTER;
+    // A string is a key, and these collections have none.
     Variant i;
-    const HRESULT hr = changeType(Index, VT_I4, &i);
-    if (FAILED(hr))
-        return raise(controlError(5)); // no keys: only numeric indexes are valid
+    if (Index.dereferenced().type() == VT_BSTR || FAILED(changeType(Index, VT_I4, &i)))
+        return raise(controlError(5));
     const int32_t at = i.toI4();
     if (at < 1 || size_t(at) > m_items->size())
         return raise(controlError(9));

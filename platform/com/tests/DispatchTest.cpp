@@ -313,12 +313,14 @@ TEST(Collection, CountOneBasedItemsAndEnumeration) {
     EXPECT_EQ(v, Variant(int32_t(2)));
     ASSERT_EQ(call(d, QStringLiteral("Item"), {Variant(int16_t(1))}, &v), S_OK);
     EXPECT_EQ(v, Variant("uno"));
-    ASSERT_EQ(rawInvoke(d, DISPID_VALUE, DISPATCH_PROPERTYGET, {Variant("2")}, &v), S_OK);
+    ASSERT_EQ(rawInvoke(d, DISPID_VALUE, DISPATCH_PROPERTYGET, {Variant(2.0)}, &v), S_OK);
     EXPECT_EQ(v, Variant("due"));
     ErrorInfo e;
     EXPECT_EQ(call(d, QStringLiteral("Item"), {Variant(int16_t(0))}, &v, &e), controlError(9));
     EXPECT_EQ(e.basicNumber(), 9);
     EXPECT_EQ(call(d, QStringLiteral("Item"), {Variant(int16_t(3))}, &v, &e), controlError(9));
+    EXPECT_EQ(call(d, QStringLiteral("Item"), {Variant("1")}, &v, &e), controlError(5));
+    EXPECT_EQ(e.basicNumber(), 5);
     std::vector<Variant> items;
     ASSERT_EQ(collectionItems(d, &items), S_OK);
     ASSERT_EQ(items.size(), 2u);
