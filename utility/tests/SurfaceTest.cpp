@@ -1,4 +1,4 @@
-// The library's outside shape against its published tables: classes, identifiers, members in
+// The library's outside shape against its documented interface: classes, identifiers, members in
 // slot order, dispatch ids, argument types, by-ref flags, optional defaults, enumerations.
 #include "Altro.h"
 #include "CMouseWheel.h"
