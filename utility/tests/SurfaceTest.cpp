@@ -396,6 +396,42 @@ TEST_F(SurfaceTest, OmittedOptionalArgumentsEqualTheirDefaultsEverywhere) {
                            // Internet, Inizializza_registro
 }
 
+// Whatever a late-bound host passes, every member answers with a result or a failure that
+// carries a description; nothing crashes.
+TEST_F(SurfaceTest, AnyArgumentsGiveAResultOrADescribedFailure) {
+    ComPtr<IDispatch> someObject;
+    ASSERT_EQ(Zip::classInfo().create(IID_IDispatch, someObject.putVoid()), S_OK);
+    const std::vector<Variant> oddities{Variant::null(),
+                                        Variant(),
+                                        Variant(someObject.get()),
+                                        Variant(1e300),
+                                        Variant(-1e-300),
+                                        Variant("abc"),
+                                        Variant(QString(5000, QLatin1Char('9'))),
+                                        Variant(int32_t(-2147483647 - 1)),
+                                        Variant::missing()};
+    int calls = 0;
+    for (const ClassInfo* c : typeLibrary().classes)
+        for (const MemberInfo& m : c->defaultInterface->members) {
+            if (m.kind != MemberKind::Method)
+                continue;
+            for (const Variant& odd : oddities)
+                for (size_t count = 0; count <= m.params.size() + 1; ++count) {
+                    ComPtr<IDispatch> d;
+                    ASSERT_EQ(c->create(IID_IDispatch, d.putVoid()), S_OK);
+                    Variant result;
+                    ErrorInfo e;
+                    const HRESULT hr =
+                        call(d.get(), m.name, std::vector<Variant>(count, odd), &result, &e);
+                    if (FAILED(hr))
+                        EXPECT_FALSE(e.description.isEmpty())
+                            << (c->name + "." + m.name).toStdString();
+                    ++calls;
+                }
+        }
+    EXPECT_GT(calls, 400);
+}
+
 // Public variables are plain storage, each instance its own.
 TEST_F(SurfaceTest, PublicVariablesBelongToTheirInstance) {
     ComPtr<IDispatch> a, b;
