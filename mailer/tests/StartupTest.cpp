@@ -78,6 +78,31 @@ TEST(AttachmentText, SplitAndJoin) {
     EXPECT_EQ(splitRecipients("a;;b"), QStringList({"a", "", "b"}));
 }
 
+TEST_F(StartupTest, SettingsModuleDependsOnTheOrderOfItsCalls) {
+    // Registra_Percorso leaves the one registry object on the machine's App Paths key: a
+    // setting read before Apri_Chiave_Programma is looked for there.
+    settings.Registra_Percorso();
+    EXPECT_EQ(settings.Leggi_Impostazione("SMTP"), "");
+    EXPECT_EQ(settings.Leggi_Impostazione("Path"), QCoreApplication::applicationDirPath());
+    settings.Apri_Chiave_Programma();
+    EXPECT_EQ(settings.Leggi_Impostazione("SMTP"), "mail.example.it");
+    // Key tests and creation move the object too.
+    EXPECT_FALSE(settings.Esiste_Chiave("Software\\Altro"));
+    EXPECT_EQ(settings.Regitro().Key, "Software\\Altro");
+    EXPECT_FALSE(settings.Scrivi_Impostazione("x", "y")); // writes never create the key
+    EXPECT_TRUE(settings.Crea_Chiave("Software\\Altro"));
+    EXPECT_TRUE(settings.Scrivi_Impostazione("x", "y"));
+    settings.Apri_Chiave_Programma();
+    EXPECT_EQ(settings.Leggi_Impostazione("x"), "");
+    // The large-attachment answer lives in the per-user application settings.
+    EXPECT_EQ(ProgramSettings::largeAttachmentSetting(), "");
+    ASSERT_TRUE(ProgramSettings::saveLargeAttachmentSetting("True"));
+    RegistryObject reg;
+    reg.MasterKey = RegistryObject::CURRENT_USER;
+    reg.Key = "Software\\VB and VBA Program Settings\\Velinor\\Settaggi";
+    EXPECT_EQ(reg.Leggi_Stringa("Troppo grande"), "True");
+}
+
 TEST_F(StartupTest, StoredSettingsFillTheJobAndOnlyExactTrueSendsAtOnce) {
     const QString existing = win.write("doc.pdf", "x");
     store({{"Dest", "a@b.it; c@d.it"}, {"Subject", "Oggetto"}, {"Testo", "riga 1\nriga 2"},
