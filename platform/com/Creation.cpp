@@ -117,8 +117,15 @@ HRESULT createInstance(REFCLSID clsid, REFIID riid, void** ppv) {
         return hr;
     hr = factory->CreateInstance(nullptr, riid, ppv);
     factory->Release();
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        // A class that refuses to be created says why; keep its words.
+        const ErrorInfo refusal = takeErrorInfo();
+        if (refusal.number == hr && !refusal.description.isEmpty()) {
+            setErrorInfo(refusal);
+            return hr;
+        }
         return fail(hr);
+    }
     return hr;
 }
 
