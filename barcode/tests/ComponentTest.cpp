@@ -1,13 +1,13 @@
 // The control as a component: its member table, registration, creation by programmatic
 // identifier, late-bound puts and gets, and failed drawings reaching the caller.
-#include "QtPrinters.h"
-
 #include "BarcodeComponent.h"
 #include "ComPtr.h"
 #include "Creation.h"
 #include "DispatchCall.h"
 #include "Module.h"
 #include "TestWindowsDir.h"
+
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -122,4 +122,15 @@ TEST(Component, FailedDrawingFailsThePut) {
     EXPECT_NE(putProperty(control.get(), QStringLiteral("Spessore"), Variant(int16_t(2)), &error),
               S_OK);
     EXPECT_EQ(error.basicNumber(), 91);
+}
+
+TEST_F(Registered, ConsoleHostGetsAClearRefusal) {
+    // tarv-call runs without a window system; the control is a window and says so.
+    QProcess p;
+    p.start(QStringLiteral(TARV_CALL), {QStringLiteral("TarvBarcode.ctlBarcode"),
+                                        QStringLiteral("Codice")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_NE(p.exitCode(), 0);
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("QApplication"))) << err.toStdString();
 }
