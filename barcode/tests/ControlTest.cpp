@@ -425,3 +425,17 @@ TEST(Control, TextIsMeasuredAsItIsDrawn) {
         EXPECT_NEAR(last + 1, 20 + tw, 3) << text.toStdString();
     }
 }
+
+TEST(Control, TinyAndEmptyPictureAreas) {
+    const QSize sizes[] = {{0, 0}, {1, 1}, {3, 200}, {200, 3}, {0, 50}, {50, 0}};
+    for (const QSize& size : sizes) {
+        for (qint16 type : {qint16(0), qint16(1), qint16(2)}) {
+            Control ctl(size);
+            ASSERT_TRUE(ctl.c.setTipoCodice(type));
+            ASSERT_TRUE(ctl.c.setCodice(type == 2 ? QStringLiteral("400638133393")
+                                                  : QStringLiteral("ÀB\u4e2dC")));
+            ASSERT_TRUE(ctl.c.setAllineamento(1));
+            EXPECT_EQ(ctl.c.picture().size(), size.isEmpty() ? QSize(0, 0) : size);
+        }
+    }
+}
