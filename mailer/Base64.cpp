@@ -3,6 +3,8 @@
 #include "EventPump.h"
 #include "Services.h"
 
+#include <QtEndian>
+
 #include <cstring>
 
 namespace tarv {
@@ -33,7 +35,7 @@ Base64::Base64() {
     m_decode['='] = kPad;
 
     for (int v = 0; v < 4096; ++v)
-        m_pairs[v] = {char(m_encode[v >> 6]), char(m_encode[v & 63])};
+        m_pairs[v] = quint16(m_encode[v >> 6] | m_encode[v & 63] << 8);
 }
 
 void Base64::Str2ByteArray(const QString& StringIn, QByteArray& ByteArray) const {
@@ -49,10 +51,24 @@ void Base64::EncodeB64(const QByteArray& FileIn, QByteArray& Out) const {
     qsizetype i = 0;
     while (i < whole) {
         const qsizetype stop = std::min(whole, i + kPumpEvery);
+        // Two groups at a time from one 8-byte load (of which 6 bytes are used), written as
+        // one 8-character store.
+        for (; i + 8 <= stop; i += 6) {
+            quint64 x;
+            std::memcpy(&x, in + i, 8);
+            x = qFromBigEndian(x);
+            const unsigned g1 = unsigned(x >> 40), g2 = unsigned(x >> 16) & 0xFFFFFF;
+            const quint64 o = quint64(m_pairs[g1 >> 12]) | quint64(m_pairs[g1 & 0xFFF]) << 16 |
+                              quint64(m_pairs[g2 >> 12]) << 32 |
+                              quint64(m_pairs[g2 & 0xFFF]) << 48;
+            const quint64 le = qToLittleEndian(o);
+            std::memcpy(out, &le, 8);
+            out += 8;
+        }
         for (; i < stop; i += 3) {
             const unsigned v = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
-            std::memcpy(out, m_pairs[v >> 12].data(), 2);
-            std::memcpy(out + 2, m_pairs[v & 0xFFF].data(), 2);
+            const quint32 o = qToLittleEndian(quint32(m_pairs[v >> 12]) | quint32(m_pairs[v & 0xFFF]) << 16);
+            std::memcpy(out, &o, 4);
             out += 4;
         }
         pump();

@@ -44,8 +44,9 @@ public:
 private:
     std::array<unsigned char, 64> m_encode{};
     std::array<unsigned char, 256> m_decode{};
-    // Two Base64 digits for every 12-bit value: one look-up per half of a 3-byte group.
-    std::array<std::array<char, 2>, 4096> m_pairs{};
+    // Two Base64 digits for every 12-bit value, first digit in the low byte: one look-up
+    // per half of a 3-byte group.
+    std::array<quint16, 4096> m_pairs{};
 };
 
 } // namespace tarv

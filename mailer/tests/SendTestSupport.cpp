@@ -1,6 +1,7 @@
 #include "SendTestSupport.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -99,6 +100,7 @@ void ScriptedServer::accept() {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         ++connections;
         socket->setParent(this);
+        socket->setReadBufferSize(16 * 1024);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onData(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this] { clientClosed = true; });
         respond(socket, "GREETING");
@@ -144,6 +146,11 @@ void ScriptedServer::respond(QTcpSocket* socket, const QByteArray& key) {
 }
 
 void ScriptedServer::onData(QTcpSocket* socket) {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (m_holdUntil[socket] > now) {
+        QTimer::singleShot(int(m_holdUntil[socket] - now) + 1, socket, [this, socket] { onData(socket); });
+        return;
+    }
     QByteArray& buffer = m_buffers[socket];
     buffer += socket->readAll();
     for (;;) {
@@ -178,8 +185,15 @@ void ScriptedServer::onData(QTcpSocket* socket) {
         commands << line;
         const QByteArray verb = line.left(4).toUpper();
         if (verb == "DATA" && script["DATA"].act == Act::Reply &&
-            script["DATA"].text.startsWith("354"))
+            script["DATA"].text.startsWith("354")) {
             m_inData[socket] = true;
+            if (holdContentMs > 0) {
+                m_holdUntil[socket] = QDateTime::currentMSecsSinceEpoch() + holdContentMs;
+                respond(socket, verb);
+                QTimer::singleShot(holdContentMs + 1, socket, [this, socket] { onData(socket); });
+                return;
+            }
+        }
         respond(socket, verb);
         if (socket->state() != QAbstractSocket::ConnectedState)
             return;

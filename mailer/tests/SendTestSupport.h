@@ -107,6 +107,9 @@ public:
     int pieceSize = 0;
     // Reset the connection once this many bytes of message content have arrived (0 = never).
     qsizetype resetAfterContent = 0;
+    // Reads nothing for this many milliseconds after accepting DATA, so that the client's
+    // writes meet a full connection.
+    int holdContentMs = 0;
 
     QList<QByteArray> commands;   // every command line received, all connections
     QList<QByteArray> messages;   // every message content received (transparency undone)
@@ -123,6 +126,7 @@ private:
     std::map<QTcpSocket*, QByteArray> m_buffers;
     std::map<QTcpSocket*, bool> m_inData;
     std::map<QTcpSocket*, QByteArray> m_content;
+    std::map<QTcpSocket*, qint64> m_holdUntil;
 };
 
 } // namespace tarv

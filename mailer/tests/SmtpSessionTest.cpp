@@ -212,6 +212,26 @@ TEST_F(SessionTest, ResetInTheMiddleOfAnAttachment) {
     EXPECT_EQ(view.sendEnabled.back(), true);
 }
 
+// A server that takes the data slowly: every byte still goes out, in order.
+TEST_F(SessionTest, FullConnectionLosesNothing) {
+    QByteArray data(6 * 1024 * 1024, Qt::Uninitialized);
+    for (char& c : data)
+        c = char(QRandomGenerator::global()->bounded(256));
+    attach("pesante.bin", data);
+    server.holdContentMs = 400;
+    win.boxes.answers = {MsgAnswer::Yes, MsgAnswer::No};
+    send();
+    EXPECT_TRUE(completed()) << view.lastStatus().toStdString();
+    ASSERT_EQ(server.messages.size(), 1);
+    const QByteArray& m = server.messages[0];
+    const QByteArray header = "filename=\"pesante.bin\"\r\n\r\n";
+    const qsizetype start = m.indexOf(header) + header.size();
+    const qsizetype end = m.indexOf("\r\n--NextMimePart--");
+    QByteArray encoded = m.mid(start, end - start);
+    encoded.replace("\r\n", "");
+    EXPECT_EQ(QByteArray::fromBase64(encoded), data);
+}
+
 TEST_F(SessionTest, UnreadableAttachmentEndsTheSendCleanly) {
     attach("primo.txt", "uno");
     view.jobFields.attachments << win.file("sparito.pdf"); // listed, then removed

@@ -1,6 +1,6 @@
 """A local SMTP server for the mailer's tests and benchmarks.
 
-Usage: smtp_sink.py HOST PORT OUTDIR
+Usage: smtp_sink.py HOST PORT OUTDIR   (PORT 0: a free port)
 
 Accepts every message and saves, for the n-th message (from 1): n.eml, the exact bytes of
 the DATA content (after the transparency dots are removed), and n.json, its envelope
@@ -13,6 +13,7 @@ import email
 import email.policy
 import json
 import os
+import socket
 import sys
 import threading
 
@@ -82,6 +83,11 @@ class Saver:
 
 def main():
     host, port, outdir = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+    if port == 0:
+        # The controller needs to know its port before it listens: take a free one.
+        with socket.socket() as probe:
+            probe.bind((host, 0))
+            port = probe.getsockname()[1]
     controller = Controller(Saver(outdir), hostname=host, port=port,
                             data_size_limit=0, ready_timeout=10)
     controller.start()
