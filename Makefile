@@ -58,6 +58,9 @@ install: build
 	mkdir -p "$(TARV_WINDIR)/system"
 	install -m 0755 $(BUILD)/mailer/velinor "$(TARV_WINDIR)/system/velinor"
 	ln -sf "$(TARV_WINDIR)/system/velinor" "$(PREFIX)/bin/velinor"
+	mkdir -p "$(PREFIX)/share/applications"
+	sed 's|@VELINOR@|$(TARV_WINDIR)/system/velinor|' mailer/resources/velinor.desktop.in \
+	  > "$(PREFIX)/share/applications/velinor.desktop"
 	@if [ -x "$(PREFIX)/bin/tarv-regsvr" ]; then \
 	  for lib in $(PREFIX)/lib/libTarvUtility.so $(PREFIX)/lib/libTarvBarcode.so; do \
 	    [ -f $$lib ] && "$(PREFIX)/bin/tarv-regsvr" $$lib || true; done; fi

@@ -5,6 +5,7 @@
 #include <QStringView>
 
 #include <sqlite3.h>
+#include <optional>
 #include <unistd.h>
 
 namespace tarv {
@@ -13,6 +14,7 @@ namespace {
 
 constexpr int kApplicationId = 0x54415256; // "TARV"; the schema below writes it in decimal
 constexpr int kSchemaVersion = 1;
+constexpr const char* kNotARoot = "not a registry root";
 
 const char* const kSchema = R"sql(
 PRAGMA application_id = 1413567062;
@@ -254,7 +256,7 @@ bool RegistryStore::locate(int32_t root, const QString& path, Location* where) {
         prefix = {QStringLiteral("SOFTWARE"), QStringLiteral("Classes")};
         break;
     case Users: fileName = QStringLiteral("users.db"); break;
-    default: fail(QStringLiteral("not a registry root")); return false;
+    default: fail(QLatin1String(kNotARoot)); return false;
     }
     where->file = fileFor(fileName);
     if (!where->file)
@@ -304,43 +306,65 @@ qint64 findKey(sqlite3* db, const QStringList& parts) {
 
 } // namespace
 
-// The body of every public operation: lock, locate the file, run one transaction.
-#define TARV_REG_BEGIN(write)                                                                      \
-    std::lock_guard lock(m_mutex);                                                                 \
-    m_lastError.clear();                                                                           \
-    Location where;                                                                                \
-    if (!locate(root, path, &where))                                                               \
-        return m_lastError == QLatin1String("not a registry root") ? RegStatus::InvalidHandle      \
-                                                                   : RegStatus::StoreDamaged;      \
-    if ((write) && where.file->readOnly) {                                                         \
-        fail(QStringLiteral("%1 is read-only").arg(where.file->path));                             \
-        return RegStatus::AccessDenied;                                                            \
-    }                                                                                              \
-    sqlite3* db = where.file->db;                                                                  \
-    Transaction tx(db, write);                                                                     \
-    if (!tx.ok()) {                                                                                \
-        fail(QStringLiteral("the registry store %1 cannot be used: %2")                            \
-                 .arg(where.file->path, QString::fromUtf8(sqlite3_errmsg(db))));                   \
-        return RegStatus::StoreDamaged;                                                            \
+// One public operation: the store's lock, the file located, one transaction.
+class RegistryStore::Operation {
+public:
+    Operation(RegistryStore& store, int32_t root, const QString& path, bool write)
+        : m_store(store), m_lock(store.m_mutex) {
+        store.m_lastError.clear();
+        if (!store.locate(root, path, &m_where)) {
+            m_status = store.m_lastError == QLatin1String(kNotARoot) ? RegStatus::InvalidHandle
+                                                                     : RegStatus::StoreDamaged;
+            return;
+        }
+        if (write && m_where.file->readOnly) {
+            store.fail(QStringLiteral("%1 is read-only").arg(m_where.file->path));
+            m_status = RegStatus::AccessDenied;
+            return;
+        }
+        m_tx.emplace(m_where.file->db, write);
+        if (!m_tx->ok()) {
+            store.fail(QStringLiteral("the registry store %1 cannot be used: %2")
+                           .arg(m_where.file->path, QString::fromUtf8(sqlite3_errmsg(db()))));
+            m_status = RegStatus::StoreDamaged;
+        }
     }
+    // Ok when the operation may go on.
+    RegStatus status() const { return m_status; }
+    sqlite3* db() const { return m_where.file->db; }
+    const QStringList& parts() const { return m_where.parts; }
+    // The failure of a write statement, with the store's words.
+    RegStatus writeFailed() {
+        m_store.fail(QStringLiteral("the registry store %1 could not be written: %2")
+                         .arg(m_where.file->path, QString::fromUtf8(sqlite3_errmsg(db()))));
+        return sqlite3_errcode(db()) == SQLITE_READONLY ? RegStatus::AccessDenied
+                                                        : RegStatus::StoreDamaged;
+    }
+    RegStatus commit() { return m_tx->commit() ? RegStatus::Ok : writeFailed(); }
 
-#define TARV_REG_COMMIT()                                                                          \
-    if (!tx.commit()) {                                                                            \
-        fail(QStringLiteral("the registry store %1 could not be written: %2")                      \
-                 .arg(where.file->path, QString::fromUtf8(sqlite3_errmsg(db))));                   \
-        return sqlite3_errcode(db) == SQLITE_READONLY ? RegStatus::AccessDenied                    \
-                                                      : RegStatus::StoreDamaged;                   \
-    }
+private:
+    RegistryStore& m_store;
+    std::lock_guard<std::recursive_mutex> m_lock;
+    Location m_where;
+    std::optional<Transaction> m_tx;
+    RegStatus m_status = RegStatus::Ok;
+};
 
 RegStatus RegistryStore::openKey(int32_t root, const QString& path) {
-    TARV_REG_BEGIN(false);
-    return findKey(db, where.parts) ? RegStatus::Ok : RegStatus::NotFound;
+    Operation op(*this, root, path, false);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    sqlite3* db = op.db();
+    return findKey(db, op.parts()) ? RegStatus::Ok : RegStatus::NotFound;
 }
 
 RegStatus RegistryStore::createKey(int32_t root, const QString& path) {
-    TARV_REG_BEGIN(true);
+    Operation op(*this, root, path, true);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    sqlite3* db = op.db();
     qint64 id = 1;
-    for (const QString& part : where.parts) {
+    for (const QString& part : op.parts()) {
         Statement find(db, "SELECT id FROM keys WHERE parent = ?1 AND folded = ?2");
         find.bind(1, id);
         find.bind(2, fold(part));
@@ -352,20 +376,19 @@ RegStatus RegistryStore::createKey(int32_t root, const QString& path) {
         add.bind(1, id);
         add.bind(2, part);
         add.bind(3, fold(part));
-        if (add.step() != SQLITE_DONE) {
-            fail(QStringLiteral("cannot create key: %1").arg(QString::fromUtf8(sqlite3_errmsg(db))));
-            return sqlite3_errcode(db) == SQLITE_READONLY ? RegStatus::AccessDenied
-                                                          : RegStatus::StoreDamaged;
-        }
+        if (add.step() != SQLITE_DONE)
+            return op.writeFailed();
         id = sqlite3_last_insert_rowid(db);
     }
-    TARV_REG_COMMIT();
-    return RegStatus::Ok;
+    return op.commit();
 }
 
 RegStatus RegistryStore::deleteKey(int32_t root, const QString& path) {
-    TARV_REG_BEGIN(true);
-    const qint64 id = findKey(db, where.parts);
+    Operation op(*this, root, path, true);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    sqlite3* db = op.db();
+    const qint64 id = findKey(db, op.parts());
     if (!id)
         return RegStatus::NotFound;
     if (id == 1)
@@ -381,15 +404,17 @@ RegStatus RegistryStore::deleteKey(int32_t root, const QString& path) {
     Statement dropKey(db, "DELETE FROM keys WHERE id = ?1");
     dropKey.bind(1, id);
     if (dropValues.step() != SQLITE_DONE || dropKey.step() != SQLITE_DONE)
-        return RegStatus::AccessDenied;
-    TARV_REG_COMMIT();
-    return RegStatus::Ok;
+        return op.writeFailed();
+    return op.commit();
 }
 
 RegStatus RegistryStore::setValue(int32_t root, const QString& path, const QString& name,
                                   uint32_t type, const QByteArray& data) {
-    TARV_REG_BEGIN(true);
-    const qint64 id = findKey(db, where.parts);
+    Operation op(*this, root, path, true);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    sqlite3* db = op.db();
+    const qint64 id = findKey(db, op.parts());
     if (!id)
         return RegStatus::NotFound;
     // An existing value keeps its place in the enumeration and its spelling.
@@ -399,7 +424,7 @@ RegStatus RegistryStore::setValue(int32_t root, const QString& path, const QStri
     update.bind(3, qint64(type));
     update.bind(4, data);
     if (update.step() != SQLITE_DONE)
-        return RegStatus::AccessDenied;
+        return op.writeFailed();
     if (sqlite3_changes(db) == 0) {
         Statement insert(db, "INSERT INTO vals(key, name, folded, type, data) VALUES (?1, ?2, ?3, ?4, ?5)");
         insert.bind(1, id);
@@ -408,16 +433,18 @@ RegStatus RegistryStore::setValue(int32_t root, const QString& path, const QStri
         insert.bind(4, qint64(type));
         insert.bind(5, data);
         if (insert.step() != SQLITE_DONE)
-            return RegStatus::AccessDenied;
+            return op.writeFailed();
     }
-    TARV_REG_COMMIT();
-    return RegStatus::Ok;
+    return op.commit();
 }
 
 RegStatus RegistryStore::queryValue(int32_t root, const QString& path, const QString& name,
                                     uint32_t* type, QByteArray* data) {
-    TARV_REG_BEGIN(false);
-    const qint64 id = findKey(db, where.parts);
+    Operation op(*this, root, path, false);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    sqlite3* db = op.db();
+    const qint64 id = findKey(db, op.parts());
     if (!id)
         return RegStatus::NotFound;
     Statement st(db, "SELECT type, data FROM vals WHERE key = ?1 AND folded = ?2");
@@ -433,25 +460,30 @@ RegStatus RegistryStore::queryValue(int32_t root, const QString& path, const QSt
 }
 
 RegStatus RegistryStore::deleteValue(int32_t root, const QString& path, const QString& name) {
-    TARV_REG_BEGIN(true);
-    const qint64 id = findKey(db, where.parts);
+    Operation op(*this, root, path, true);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    sqlite3* db = op.db();
+    const qint64 id = findKey(db, op.parts());
     if (!id)
         return RegStatus::NotFound;
     Statement st(db, "DELETE FROM vals WHERE key = ?1 AND folded = ?2");
     st.bind(1, id);
     st.bind(2, fold(name));
     if (st.step() != SQLITE_DONE)
-        return RegStatus::AccessDenied;
+        return op.writeFailed();
     if (sqlite3_changes(db) == 0)
         return RegStatus::NotFound;
-    TARV_REG_COMMIT();
-    return RegStatus::Ok;
+    return op.commit();
 }
 
 RegStatus RegistryStore::enumValue(int32_t root, const QString& path, int index, QString* name,
                                    uint32_t* type, QByteArray* data) {
-    TARV_REG_BEGIN(false);
-    const qint64 id = findKey(db, where.parts);
+    Operation op(*this, root, path, false);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    sqlite3* db = op.db();
+    const qint64 id = findKey(db, op.parts());
     if (!id)
         return RegStatus::NotFound;
     if (index < 0)
@@ -471,8 +503,11 @@ RegStatus RegistryStore::enumValue(int32_t root, const QString& path, int index,
 }
 
 RegStatus RegistryStore::enumKey(int32_t root, const QString& path, int index, QString* name) {
-    TARV_REG_BEGIN(false);
-    const qint64 id = findKey(db, where.parts);
+    Operation op(*this, root, path, false);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    sqlite3* db = op.db();
+    const qint64 id = findKey(db, op.parts());
     if (!id)
         return RegStatus::NotFound;
     if (index < 0)

@@ -87,6 +87,7 @@ public:
 private:
     struct File;
     struct Location;
+    class Operation;
     bool locate(int32_t root, const QString& path, Location* where);
     File* fileFor(const QString& fileName);
     bool openFile(File* file);

@@ -1,0 +1,35 @@
+// Velinor: the command line "Impostazioni" opens the settings window alone; anything else opens
+// the compose window and runs its start-up.
+#include "CommandLine.h"
+#include "Impostazioni.h"
+#include "Iniziale.h"
+#include "ProgramSettings.h"
+#include "WidgetServices.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velinor"));
+    QApplication::setDesktopFileName(QStringLiteral("velinor"));
+    tarv::installWidgetServices(app);
+    QIcon icon;
+    for (int size : {32, 48, 128})
+        icon.addFile(QStringLiteral(":/velinor/velinor-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
+
+    tarv::ProgramSettings settings;
+    if (tarv::opensSettingsOnly(QApplication::arguments().mid(1))) {
+        tarv::Impostazioni window(settings);
+        window.show();
+        return app.exec();
+    }
+
+    tarv::Iniziale window(settings);
+    window.show();
+    window.Apertura();
+    if (window.ended())
+        return window.exitStatus();
+    return app.exec();
+}

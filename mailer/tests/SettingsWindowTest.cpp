@@ -1,0 +1,143 @@
+#include "Impostazioni.h"
+#include "ProgramSettings.h"
+#include "TestWindowsDir.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+using namespace tarv;
+
+namespace {
+
+class SettingsWindowTest : public WindowsDirTest {
+protected:
+    ProgramSettings settings;
+    QString a = win.write("uno.pdf", "1"), b = win.write("due.pdf", "2");
+
+    void store(const char* name, const QString& value) {
+        settings.Apri_Chiave_Programma();
+        settings.Crea_Chiave(QLatin1String(ProgramSettings::kProgramKey));
+        ASSERT_TRUE(settings.Scrivi_Impostazione(QLatin1String(name), value));
+    }
+    QString stored(const char* name) {
+        settings.Apri_Chiave_Programma();
+        return settings.Leggi_Impostazione(QLatin1String(name));
+    }
+    QStringList listed(const Impostazioni& w) {
+        QStringList items;
+        for (int i = 0; i < w.AttachmentList->count(); ++i)
+            items << w.AttachmentList->item(i)->text();
+        return items;
+    }
+};
+
+TEST_F(SettingsWindowTest, OpeningAndClosingWithoutChangesRewritesEverything) {
+    RegistryObject reg;
+    reg.MasterKey = RegistryObject::CURRENT_USER;
+    reg.Key = ProgramSettings::kProgramKey;
+    EXPECT_FALSE(reg.Controlla_Chiave());
+    {
+        Impostazioni w(settings);
+        w.show();
+        w.close();
+    }
+    EXPECT_TRUE(reg.Controlla_Chiave());
+    EXPECT_EQ(reg.Elenca_Valori(), QStringList({"SMTP", "Email", "Dest", "Subject", "Testo",
+                                                "Assistenza", "Nascosto", "Esci", "Allegato"}));
+    EXPECT_EQ(stored("Allegato"), "");
+}
+
+TEST_F(SettingsWindowTest, RoundTripOfEveryField) {
+    store("SMTP", "smtp.x.it");
+    store("Email", "a@x.it");
+    store("Dest", "b@x.it;c@x.it");
+    store("Subject", "Oggetto è");
+    store("Testo", "Riga uno\nRiga due");
+    store("Assistenza", "help@x.it");
+    store("Nascosto", "False"); // any text ticks the box
+    store("Esci", "");
+    store("Allegato", a + "," + b);
+    {
+        Impostazioni w(settings);
+        EXPECT_EQ(w.MailServer->text(), "smtp.x.it");
+        EXPECT_EQ(w.Mailtxt->toPlainText(), "Riga uno\nRiga due");
+        EXPECT_TRUE(w.Nascosto->isChecked());
+        EXPECT_FALSE(w.Esci->isChecked());
+        EXPECT_EQ(listed(w), QStringList({a, b}));
+        EXPECT_EQ(w.AttachmentList->currentRow(), 1);
+        w.Esci->setChecked(true);
+        w.Nascosto->setChecked(false);
+        w.Subjekt->setText("Nuovo");
+        w.reject(); // Esc closes and saves as well
+    }
+    EXPECT_EQ(stored("Allegato"), a + "," + b + ",");
+    EXPECT_EQ(stored("Nascosto"), "");
+    EXPECT_EQ(stored("Esci"), "True");
+    EXPECT_EQ(stored("Subject"), "Nuovo");
+    EXPECT_EQ(stored("Testo"), "Riga uno\nRiga due");
+    EXPECT_EQ(stored("Assistenza"), "help@x.it");
+}
+
+TEST_F(SettingsWindowTest, MissingFilesAndCommaPathsAreDroppedOnOpening) {
+    const QString comma = win.write("con,virgola.pdf", "x");
+    store("Allegato", a + "," + win.file("sparito.pdf") + "," + comma + ",");
+    Impostazioni w(settings);
+    EXPECT_EQ(listed(w), QStringList({a}));
+    w.show();
+    w.close();
+    EXPECT_EQ(stored("Allegato"), a + ",");
+}
+
+TEST_F(SettingsWindowTest, AddAndRemoveFollowTheSelectionRules) {
+    Impostazioni w(settings);
+    win.dialogs.results = {"  /nuovo/file.txt  ", ""};
+    w.Attachment->click();
+    w.Attachment->click(); // cancelled: nothing added
+    EXPECT_EQ(listed(w), QStringList({"/nuovo/file.txt"}));
+    ASSERT_EQ(win.dialogs.requests.size(), 2u);
+    EXPECT_EQ(win.dialogs.requests[0].title, "Attach File");
+    EXPECT_EQ(win.dialogs.requests[0].filter, "*.*");
+    EXPECT_EQ(win.dialogs.requests[0].kind, FileDialogRequest::Save);
+
+    w.delattach->click();
+    EXPECT_EQ(w.AttachmentList->count(), 0);
+    EXPECT_EQ(w.Attachment->toolTip(), "Drag & Drop your attachments here");
+    w.delattach->click(); // empty list: nothing happens
+
+    for (const char* p : {"/1", "/2", "/3", "/4", "/5"})
+        w.AttachmentList->addItem(p);
+    w.AttachmentList->setCurrentRow(2);
+    w.delattach->click();
+    EXPECT_EQ(listed(w), QStringList({"/1", "/2", "/4", "/5"}));
+    EXPECT_EQ(w.AttachmentList->currentRow(), 1);
+    w.AttachmentList->setCurrentRow(0);
+    w.delattach->click();
+    EXPECT_EQ(w.AttachmentList->currentRow(), -1);
+    w.delattach->click(); // no selection: nothing happens
+    EXPECT_EQ(w.AttachmentList->count(), 3);
+}
+
+TEST_F(SettingsWindowTest, ControlsStandWhereTheyWereDrawn) {
+    Impostazioni w(settings);
+    EXPECT_EQ(w.windowTitle(), "Impostazioni programma Velinor");
+    EXPECT_EQ(w.MailServer->geometry(), QRect(104, 24, 441, 21));
+    EXPECT_EQ(w.Mailtxt->geometry(), QRect(104, 216, 441, 131));
+    EXPECT_EQ(w.delattach->geometry(), QRect(488, 128, 59, 25));
+    // Tab order runs top to bottom.
+    QWidget* expected[] = {w.MailServer, w.FromBox, w.Subjekt, w.AttachmentList, w.Attachment,
+                           w.delattach, w.Assistenza, w.Tobox, w.Mailtxt, w.Nascosto, w.Esci};
+    std::vector<QWidget*> chain;
+    QWidget* at = expected[0];
+    do {
+        if (std::find(std::begin(expected), std::end(expected), at) != std::end(expected))
+            chain.push_back(at);
+        at = at->nextInFocusChain();
+    } while (at != expected[0]);
+    EXPECT_EQ(chain, std::vector<QWidget*>(std::begin(expected), std::end(expected)));
+    EXPECT_TRUE(w.MailServer->font().family() == "Arial" || w.MailServer->font().families().contains("Liberation Sans"));
+}
+
+} // namespace
