@@ -171,16 +171,4 @@ int winsockError(int e) {
     }
 }
 
-int resolverError(int gaiCode) {
-    switch (gaiCode) {
-    case 0: return 0;
-    case EAI_NONAME: return 11001;
-    case EAI_AGAIN: return 11002;
-    case EAI_FAIL: return 11003;
-    case EAI_NODATA: return 11004;
-    case EAI_SYSTEM: return winsockError(errno);
-    default: return 11003;
-    }
-}
-
 } // namespace tarv::WSKSOCK

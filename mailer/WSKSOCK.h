@@ -20,11 +20,9 @@ QString LocalHostName();
 QString LocalAddress();
 QString SocketErrorText(int code);
 
-// The Winsock number of a POSIX errno value (or of a resolver failure, see below), so that
-// the texts above describe what went wrong. Unknown values map to themselves.
+// The Winsock number of a POSIX errno value, so that the texts above describe what went
+// wrong. Unknown values map to themselves.
 int winsockError(int posixErrno);
-// The Winsock number of a getaddrinfo failure code.
-int resolverError(int gaiCode);
 
 // The connectivity test: true when the local host has an address other than the loopback
 // address "127.0.0.1" (an unresolvable name gives "255.255.255.255", which counts as on line).

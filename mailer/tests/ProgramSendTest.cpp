@@ -100,3 +100,70 @@ TEST_F(ProgramSendTest, FailedUnattendedSendTellsTheCaller) {
 }
 
 } // namespace
+
+// The compose window drives its session: the button, the echo box, the status, percentage and
+// progress frame.
+#include "Iniziale.h"
+#include "SmtpSession.h"
+
+#include <QCoreApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+class WindowSendTest : public WindowsDirTest {
+protected:
+    ProgramSettings settings{&win.registry};
+    ScriptedServer server;
+    std::unique_ptr<Iniziale> w;
+    int ends = -1;
+
+    void SetUp() override {
+        win.pump.hook = [] { QCoreApplication::processEvents(); };
+        settings.Apri_Chiave_Programma();
+        settings.Crea_Chiave(ProgramSettings::kProgramKey);
+        settings.Apri_Chiave_Programma();
+        settings.Scrivi_Impostazione("PausaAllegati", "0");
+        w = std::make_unique<Iniziale>(settings);
+        w->setHandOffPath(win.file("system/Default.ini"));
+        w->endProcess = [this](int status) { ends = status; };
+        w->session().setPort(server.port());
+        w->session().setConnectivityTest([] { return true; });
+        w->MailServer->setText("127.0.0.1");
+        w->FromBox->setText("mario@rossi.it");
+        w->Tobox->setText("anna@bianchi.it");
+        w->Subjekt->setText("Prova");
+        w->Mailtxt->setPlainText("Testo");
+        w->show();
+    }
+};
+
+TEST_F(WindowSendTest, SpedisciSendsAndShowsTheOutcome) {
+    win.boxes.answer(MsgAnswer::Yes); // leave the program
+    w->SendMimeConnect->click();
+    EXPECT_EQ(server.messages.size(), 1);
+    EXPECT_EQ(w->Process->text(), "La e-mail è stata spedita correttamente!");
+    EXPECT_EQ(w->lblpcent->text(), "100%");
+    EXPECT_EQ(w->frm2->width(), 4740 / 15);
+    EXPECT_TRUE(w->DataArrival->toPlainText().isEmpty()); // cleared at the end
+    EXPECT_TRUE(w->SendMimeConnect->isEnabled());
+    EXPECT_EQ(ends, 0);
+}
+
+TEST_F(WindowSendTest, RefusedRecipientLeavesTheRepliesInTheEchoBox) {
+    server.script["RCPT"] = {ScriptedServer::Act::Reply, "550 5.1.1 utente sconosciuto\r\n"};
+    w->SendMimeConnect->click();
+    EXPECT_EQ(w->Process->text(), "The Server responds with an unexpected Response Code!");
+    EXPECT_TRUE(w->DataArrival->toPlainText().startsWith("220 fake.test ESMTP ready"));
+    EXPECT_TRUE(w->DataArrival->toPlainText().endsWith("550 5.1.1 utente sconosciuto\n"));
+    EXPECT_TRUE(w->SendMimeConnect->isEnabled());
+    EXPECT_EQ(ends, -1);
+    if (!qEnvironmentVariableIsEmpty("TARV_GRAB_DIR"))
+        w->grab().save(qEnvironmentVariable("TARV_GRAB_DIR") + "/velinor-refused.png");
+}
+
+} // namespace
