@@ -140,7 +140,6 @@ void SmtpSession::startConnection() {
     m_step = 0;
     m_view.clearEcho();
     m_expected = 220;
-    m_lastRead = 1;
     m_replies.clear();
     m_echoDecoder.resetState();
     Attendi_Risposta();
@@ -153,7 +152,6 @@ void SmtpSession::DataArrival_MouseUp() {
     const int count = m_socket->receive(data);
     if (count < 0 && m_socket->lastError() == 10035)
         return; // nothing to read after all: nothing changes
-    m_lastRead = count;
     if (count < 1) {
         // The socket is closed by now. Before the 221 that is the end of this message.
         if (m_busy && m_quitAccepted != m_generation)

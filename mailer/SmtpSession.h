@@ -93,7 +93,6 @@ private:
     int m_step = 0;
     int m_expected = 0;
     int m_recipientIndex = 0;
-    int m_lastRead = 0;
     bool m_writing = false;
     // Each connection gets a new generation; waits watch only their own.
     quint64 m_generation = 0;

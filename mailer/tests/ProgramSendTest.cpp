@@ -23,8 +23,8 @@ protected:
 
     void SetUp() override {
         if (!enterOwnNetwork())
-            GTEST_SKIP() << "needs root: the program sends to port 25, which only a network "
-                            "namespace of the test's own can offer";
+            GTEST_SKIP() << "needs root: the program sends to port 25 and runs under a host "
+                            "name of its own, which a network namespace of the test's own offers";
         QDir().mkpath(win.file("system"));
         program = win.file("system/velinor");
         ASSERT_TRUE(QFile::copy(QString::fromLocal8Bit(qgetenv("TARV_BUILD_DIR")) + "/mailer/velinor",

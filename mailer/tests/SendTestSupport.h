@@ -66,8 +66,8 @@ bool enterOwnNetwork();
 // The real SMTP server: aiosmtpd (smtp_sink.py) on 127.0.0.1, saving every message.
 class SinkServer {
 public:
-    // Port 25 in a namespace of our own when possible, else a free port chosen by the
-    // system (the send is then pointed at it).
+    // Port 25 (in a network namespace of our own when possible), else a free port chosen by
+    // the system (the send is then pointed at it).
     bool start();
     void stop();
     ~SinkServer() { stop(); }
@@ -79,6 +79,8 @@ public:
     QString error() const { return m_error; }
 
 private:
+    bool launch(quint16 port);
+
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
