@@ -10,6 +10,13 @@
 #include <QDir>
 #include <QRandomGenerator>
 
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 using namespace tarv;
@@ -361,6 +368,41 @@ TEST_F(SessionTest, ConnectionFailures) {
     EXPECT_EQ(openDescriptors(), fds);
     EXPECT_EQ(view.sendEnabled.back(), true);
     EXPECT_TRUE(win.boxes.shown.empty());
+}
+
+// A server that never completes the handshake: the window keeps running while the connection
+// is being set up, and the exit routine can end it.
+TEST_F(SessionTest, ConnectLetsEventsRun) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length);
+    // Fill the accept queue: further handshakes are left unanswered.
+    std::vector<int> fillers;
+    for (int i = 0; i < 3; ++i) {
+        const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(f, reinterpret_cast<sockaddr*>(&at), sizeof at);
+        fillers.push_back(f);
+    }
+    QThread::msleep(50);
+    session->setPort(ntohs(at.sin_port));
+    int pumps = 0;
+    win.pump.hook = [&] {
+        QCoreApplication::processEvents();
+        if (++pumps == 200)
+            session->closeConnection(); // the user leaves the program
+    };
+    send();
+    EXPECT_GE(pumps, 200);
+    EXPECT_EQ(view.lastStatus(), "Impossibile connettersi a 127.0.0.1Interrupted system call.");
+    EXPECT_EQ(view.sendEnabled.back(), true);
+    for (int f : fillers)
+        ::close(f);
+    ::close(listener);
 }
 
 TEST_F(SessionTest, ExitFlagAndUnattendedRuns) {
