@@ -142,10 +142,10 @@ int main(int argc, char** argv) {
     Run best, bestAnchor;
     for (int r = 0; r < rounds; ++r) {
         const Run mine = runChild({app.applicationFilePath(), "--send", port, file}, dir.path());
-        const Run anchor = runChild({"swaks", "--server", "127.0.0.1:" + port, "--from",
-                                     "bench@velinor.test", "--to", "sink@velinor.test",
-                                     "--attach", "@" + file, "--silent", "2"},
-                                    dir.path());
+        const Run anchor =
+            runChild({"swaks", "--server", "127.0.0.1:" + port, "--from", "bench@velinor.test",
+                      "--to", "sink@velinor.test", "--attach", "@" + file, "--silent", "2"},
+                     dir.path());
         if (mine.status != 0 || anchor.status != 0) {
             std::fprintf(stderr, "bench_smtp_delivery: a send failed (velinor %d, swaks %d)\n",
                          mine.status, anchor.status);
@@ -160,8 +160,9 @@ int main(int argc, char** argv) {
     sink.waitForFinished(10000);
     const int received = int(QDir(dir.filePath("sink")).entryList({"*.eml"}).size());
 
-    std::printf("Delivery of a 20 MB attachment to local aiosmtpd (best of %d, %d messages received)\n",
-                rounds, received);
+    std::printf(
+        "Delivery of a 20 MB attachment to local aiosmtpd (best of %d, %d messages received)\n",
+        rounds, received);
     std::printf("  velinor (PausaAllegati 0): %8.1f ms  peak memory %6.1f MB\n", best.ms,
                 best.peakKb / 1024.0);
     std::printf("  swaks --attach           : %8.1f ms  peak memory %6.1f MB\n", bestAnchor.ms,

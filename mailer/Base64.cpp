@@ -59,15 +59,15 @@ void Base64::EncodeB64(const QByteArray& FileIn, QByteArray& Out) const {
             x = qFromBigEndian(x);
             const unsigned g1 = unsigned(x >> 40), g2 = unsigned(x >> 16) & 0xFFFFFF;
             const quint64 o = quint64(m_pairs[g1 >> 12]) | quint64(m_pairs[g1 & 0xFFF]) << 16 |
-                              quint64(m_pairs[g2 >> 12]) << 32 |
-                              quint64(m_pairs[g2 & 0xFFF]) << 48;
+                              quint64(m_pairs[g2 >> 12]) << 32 | quint64(m_pairs[g2 & 0xFFF]) << 48;
             const quint64 le = qToLittleEndian(o);
             std::memcpy(out, &le, 8);
             out += 8;
         }
         for (; i < stop; i += 3) {
             const unsigned v = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
-            const quint32 o = qToLittleEndian(quint32(m_pairs[v >> 12]) | quint32(m_pairs[v & 0xFFF]) << 16);
+            const quint32 o =
+                qToLittleEndian(quint32(m_pairs[v >> 12]) | quint32(m_pairs[v & 0xFFF]) << 16);
             std::memcpy(out, &o, 4);
             out += 4;
         }

@@ -139,8 +139,7 @@ QByteArray MessageText::quoted(const QByteArray& text) {
 }
 
 bool MessageText::isControl(QChar c) {
-    return c.category() == QChar::Other_Control || c.unicode() == 0x2028 ||
-           c.unicode() == 0x2029;
+    return c.category() == QChar::Other_Control || c.unicode() == 0x2028 || c.unicode() == 0x2029;
 }
 
 bool MessageText::hasControl(const QString& text) {
@@ -203,8 +202,8 @@ QByteArray MessageText::messageId(const QString& sender) {
     // A domain of letters, digits, dots and hyphens only, so that the identifier always
     // parses; anything else falls back to this machine's name.
     QString domain = trimBlanks(domainOf(sender));
-    const QString allowed = QStringLiteral(
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-");
+    const QString allowed =
+        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-");
     const auto usable = [&](const QString& d) {
         if (d.isEmpty() || !sender.contains(QLatin1Char('@')))
             return false;
@@ -221,11 +220,10 @@ QByteArray MessageText::messageId(const QString& sender) {
         if (domain.isEmpty())
             domain = QStringLiteral("localhost");
     }
-    const QByteArray unique =
-        QByteArray::number(QDateTime::currentMSecsSinceEpoch(), 36) + '.' +
-        QByteArray::number(QCoreApplication::applicationPid(), 36) + '.' +
-        QByteArray::number(counter.fetchAndAddRelaxed(1) + 1, 36) + '.' +
-        QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+    const QByteArray unique = QByteArray::number(QDateTime::currentMSecsSinceEpoch(), 36) + '.' +
+                              QByteArray::number(QCoreApplication::applicationPid(), 36) + '.' +
+                              QByteArray::number(counter.fetchAndAddRelaxed(1) + 1, 36) + '.' +
+                              QByteArray::number(QRandomGenerator::global()->generate64(), 36);
     return '<' + unique + '@' + domain.toLatin1() + '>';
 }
 

@@ -31,7 +31,9 @@ qint64 now() {
     return c ? c->milliseconds() : 0;
 }
 
-int widthOf(double fraction, int full) { return int(std::lround(fraction * full)); }
+int widthOf(double fraction, int full) {
+    return int(std::lround(fraction * full));
+}
 
 QString percentText(double percent) {
     return QString::number(qint64(std::floor(percent))) + QLatin1Char('%');
@@ -43,22 +45,21 @@ constexpr qsizetype kEncodeChunk = 57 * 1024;
 
 } // namespace
 
-MimeWriter::MimeWriter(SendView& view, Base64& base64,
-                       std::function<bool(const QByteArray&)> send, bool hasAttachments,
-                       QStringList attachments, qint64 pauseMs)
+MimeWriter::MimeWriter(SendView& view, Base64& base64, std::function<bool(const QByteArray&)> send,
+                       bool hasAttachments, QStringList attachments, qint64 pauseMs)
     : m_view(view), m_base64(base64), m_send(std::move(send)), m_hasAttachments(hasAttachments),
       m_attachments(std::move(attachments)), m_pauseMs(pauseMs) {}
 
-QByteArray MimeWriter::composeText(const QString& from, const QString& to,
-                                   const QString& subject, const QString& body,
-                                   bool withAttachments, const QByteArray& date,
-                                   const QByteArray& messageId) {
+QByteArray MimeWriter::composeText(const QString& from, const QString& to, const QString& subject,
+                                   const QString& body, bool withAttachments,
+                                   const QByteArray& date, const QByteArray& messageId) {
     const QByteArray bodyBytes = MessageText::normalizeLineEnds(body.toUtf8());
     const bool bodyPlain = MessageText::fitsSevenBit(bodyBytes);
     const QByteArray bodyText = bodyPlain ? bodyBytes : MessageText::quotedPrintable(bodyBytes);
-    const QByteArray bodyHeaders = bodyPlain ? QByteArray()
-                                             : QByteArray("Content-Type: text/plain; charset=UTF-8\r\n"
-                                                          "Content-Transfer-Encoding: quoted-printable\r\n");
+    const QByteArray bodyHeaders =
+        bodyPlain ? QByteArray()
+                  : QByteArray("Content-Type: text/plain; charset=UTF-8\r\n"
+                               "Content-Transfer-Encoding: quoted-printable\r\n");
     const QByteArray subjectText = MessageText::headerText(MessageText::withoutControls(subject));
 
     QByteArray text;
@@ -99,10 +100,11 @@ QByteArray MimeWriter::partHeader(const QString& fileName) {
         nameParameter = "name=\"" + MessageText::headerText(fileName, 0) + '"';
         filenameParameter = "filename*=" + MessageText::extendedValue(fileName);
     }
-    return kCrLf + "--" + kBoundary + kCrLf +
-           "Content-Type: application/octet-stream; " + nameParameter + kCrLf +
+    return kCrLf + "--" + kBoundary + kCrLf + "Content-Type: application/octet-stream; " +
+           nameParameter + kCrLf +
            "Content-Transfer-Encoding: base64\r\n"
-           "Content-Disposition: attachment; " + filenameParameter + kCrLf + kCrLf;
+           "Content-Disposition: attachment; " +
+           filenameParameter + kCrLf + kCrLf;
 }
 
 QString MimeWriter::largeFileQuestion(qint64 bytes) {
@@ -123,7 +125,9 @@ QString MimeWriter::largeFileQuestion(qint64 bytes) {
                           "vedere questo messaggio in futuro");
 }
 
-bool MimeWriter::sendPiece(const QByteArray& piece) { return m_send(piece); }
+bool MimeWriter::sendPiece(const QByteArray& piece) {
+    return m_send(piece);
+}
 
 void MimeWriter::pauseBeforePiece() {
     if (m_pauseMs <= 0)
@@ -137,10 +141,9 @@ void MimeWriter::pauseBeforePiece() {
 
 MimeWriter::Outcome MimeWriter::SendMimetxt(const QString& txtFrom, const QString& txtTo,
                                             const QString& txtSubjekt, const QString& txtMail) {
-    const QByteArray text = MessageText::dotStuff(
-        composeText(txtFrom, txtTo, txtSubjekt, txtMail, m_hasAttachments,
-                    MessageText::dateTime(QDateTime::currentDateTime()),
-                    MessageText::messageId(txtFrom)));
+    const QByteArray text = MessageText::dotStuff(composeText(
+        txtFrom, txtTo, txtSubjekt, txtMail, m_hasAttachments,
+        MessageText::dateTime(QDateTime::currentDateTime()), MessageText::messageId(txtFrom)));
     const qsizetype total = text.size();
     for (qsizetype s = 0; s < total; s += kPieceSize) {
         const QByteArray piece = text.mid(s, kPieceSize);
@@ -150,9 +153,8 @@ MimeWriter::Outcome MimeWriter::SendMimetxt(const QString& txtFrom, const QStrin
         const double fraction = double(sent) / double(total);
         m_view.setProgressWidth(widthOf(fraction, kFullWidth));
         m_view.setPercent(percentText(fraction * 100.0));
-        m_view.setStatus(QStringLiteral("Sending message body... %1 Bytes from %2")
-                             .arg(sent)
-                             .arg(total));
+        m_view.setStatus(
+            QStringLiteral("Sending message body... %1 Bytes from %2").arg(sent).arg(total));
         pump();
     }
     if (!m_hasAttachments)
@@ -173,11 +175,12 @@ MimeWriter::Outcome MimeWriter::Invia_Allegati() {
             return Outcome::AttachmentFailed;
         }
         const qint64 size = file.size();
-        if (size > kLargeFile && ProgramSettings::largeAttachmentSetting() != QLatin1String("True")) {
+        if (size > kLargeFile &&
+            ProgramSettings::largeAttachmentSetting() != QLatin1String("True")) {
             const MsgAnswer answer =
                 boxes ? boxes->show(MessageBoxRequest{QString(), largeFileQuestion(size),
-                                                      MsgButtons::YesNoCancel, MsgIcon::Question,
-                                                      0, m_view.owner()})
+                                                      MsgButtons::YesNoCancel, MsgIcon::Question, 0,
+                                                      m_view.owner()})
                       : MsgAnswer::Yes;
             if (answer == MsgAnswer::No)
                 continue;
@@ -198,7 +201,8 @@ MimeWriter::Outcome MimeWriter::Invia_Allegati() {
                 break; // end of the file
             }
             data.append(block);
-            const double fraction = double(data.size()) / double(std::max<qint64>(size, data.size()));
+            const double fraction =
+                double(data.size()) / double(std::max<qint64>(size, data.size()));
             m_view.setProgressWidth(widthOf(fraction * 0.5, kFullWidth));
             m_view.setPercent(percentText(fraction * 50.0));
             pump();

@@ -17,9 +17,9 @@ class SendView;
 class MimeWriter {
 public:
     enum class Outcome {
-        Sent,              // the whole message, "." included, went out
-        SendFailed,        // the connection failed or was closed; already reported
-        AttachmentFailed,  // a file could not be read; failedFile names it
+        Sent,             // the whole message, "." included, went out
+        SendFailed,       // the connection failed or was closed; already reported
+        AttachmentFailed, // a file could not be read; failedFile names it
     };
 
     static constexpr qsizetype kPieceSize = 8192;
@@ -43,8 +43,8 @@ public:
     // The header block and body as they go out (before transparency), for the layout that
     // the attachment list selects. Exposed for the tests of the layouts.
     static QByteArray composeText(const QString& from, const QString& to, const QString& subject,
-                                  const QString& body, bool withAttachments,
-                                  const QByteArray& date, const QByteArray& messageId);
+                                  const QString& body, bool withAttachments, const QByteArray& date,
+                                  const QByteArray& messageId);
     // The header of one attachment's part, from the CR LF before its boundary to the empty
     // line after its headers.
     static QByteArray partHeader(const QString& fileName);

@@ -23,21 +23,29 @@ const QString kSent = QStringLiteral("La e-mail è stata spedita correttamente!"
 // A reply that never ends (no line end within this many bytes) is not a reply.
 constexpr qsizetype kLongestReply = 64 * 1024;
 
-EventPump& pump() { return *Services::current().pump; }
-Clock& clock() { return *Services::current().clock; }
-MessageBoxes& boxes() { return *Services::current().messageBoxes; }
+EventPump& pump() {
+    return *Services::current().pump;
+}
+Clock& clock() {
+    return *Services::current().clock;
+}
+MessageBoxes& boxes() {
+    return *Services::current().messageBoxes;
+}
 
 } // namespace
 
 SmtpSession::SmtpSession(SendView& view, ProgramSettings& settings, QObject* parent)
-    : QObject(parent), m_view(view), m_settings(settings),
-      m_socket(std::make_unique<SmtpSocket>()), m_connectivity(&WSKSOCK::Connessione_Attiva) {
+    : QObject(parent), m_view(view), m_settings(settings), m_socket(std::make_unique<SmtpSocket>()),
+      m_connectivity(&WSKSOCK::Connessione_Attiva) {
     connect(m_socket.get(), &SmtpSocket::readyRead, this, &SmtpSession::DataArrival_MouseUp);
 }
 
 SmtpSession::~SmtpSession() = default;
 
-void SmtpSession::closeConnection() { m_socket->close(); }
+void SmtpSession::closeConnection() {
+    m_socket->close();
+}
 
 bool SmtpSession::connectionAlive(quint64 generation) const {
     return generation == m_generation && m_socket->isOpen();
@@ -93,8 +101,8 @@ void SmtpSession::startConnection() {
     m_busy = true;
     m_view.setSendEnabled(false);
     m_job = m_view.job();
-    m_unattended = m_job.autoSend == QLatin1String("True") &&
-                   m_job.exitFlag == QLatin1String("True");
+    m_unattended =
+        m_job.autoSend == QLatin1String("True") && m_job.exitFlag == QLatin1String("True");
     if (!checkAddresses())
         return;
 
@@ -155,10 +163,10 @@ void SmtpSession::DataArrival_MouseUp() {
     if (count < 1) {
         // The socket is closed by now. Before the 221 that is the end of this message.
         if (m_busy && m_quitAccepted != m_generation)
-            fail(count == 0 ? QStringLiteral(
-                                  "Il server ha chiuso la connessione: messaggio non spedito.")
-                            : QStringLiteral("Connessione interrotta: ") +
-                                  WSKSOCK::SocketErrorText(m_socket->lastError()));
+            fail(count == 0
+                     ? QStringLiteral("Il server ha chiuso la connessione: messaggio non spedito.")
+                     : QStringLiteral("Connessione interrotta: ") +
+                           WSKSOCK::SocketErrorText(m_socket->lastError()));
         return;
     }
     m_view.appendEcho(m_echoDecoder.decode(data));
@@ -199,9 +207,12 @@ void SmtpSession::Attendi_Risposta() {
 
 qint64 SmtpSession::replyLimit() const {
     switch (m_step) {
-    case 4: return kDataLimitMs;
-    case 5: return kMessageLimitMs;
-    default: return kCommandLimitMs;
+    case 4:
+        return kDataLimitMs;
+    case 5:
+        return kMessageLimitMs;
+    default:
+        return kCommandLimitMs;
     }
 }
 
@@ -338,7 +349,8 @@ void SmtpSession::endDialogue() {
 qint64 SmtpSession::pauseMs() {
     m_settings.Apri_Chiave_Programma();
     bool ok = false;
-    const qint64 ms = m_settings.Leggi_Impostazione(QStringLiteral("PausaAllegati")).trimmed().toLongLong(&ok);
+    const qint64 ms =
+        m_settings.Leggi_Impostazione(QStringLiteral("PausaAllegati")).trimmed().toLongLong(&ok);
     return ok && ms >= 0 ? ms : MimeWriter::kDefaultPauseMs;
 }
 

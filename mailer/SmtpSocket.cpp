@@ -16,9 +16,13 @@ namespace tarv {
 
 SmtpSocket::SmtpSocket(QObject* parent) : QObject(parent) {}
 
-SmtpSocket::~SmtpSocket() { close(); }
+SmtpSocket::~SmtpSocket() {
+    close();
+}
 
-void SmtpSocket::setError(int posixErrno) { m_lastError = WSKSOCK::winsockError(posixErrno); }
+void SmtpSocket::setError(int posixErrno) {
+    m_lastError = WSKSOCK::winsockError(posixErrno);
+}
 
 bool SmtpSocket::create() {
     close();
@@ -107,8 +111,7 @@ int SmtpSocket::receive(QByteArray& data) {
     return n < 0 ? -1 : 0;
 }
 
-bool SmtpSocket::sendAll(const QByteArray& data, EventPump& pump, Clock& clock,
-                         qint64 timeoutMs) {
+bool SmtpSocket::sendAll(const QByteArray& data, EventPump& pump, Clock& clock, qint64 timeoutMs) {
     qsizetype done = 0;
     qint64 waitingSince = -1;
     while (done < data.size()) {
@@ -116,8 +119,8 @@ bool SmtpSocket::sendAll(const QByteArray& data, EventPump& pump, Clock& clock,
             m_lastError = 0;
             return false;
         }
-        const ssize_t n = ::send(m_fd, data.constData() + done, size_t(data.size() - done),
-                                 MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(m_fd, data.constData() + done, size_t(data.size() - done), MSG_NOSIGNAL);
         if (n > 0) {
             done += n;
             waitingSince = -1;

@@ -27,10 +27,18 @@ protected:
 
 TEST_F(Base64Test, EncodesTheKnownVectors) {
     const std::pair<QByteArray, QByteArray> cases[] = {
-        {"Man", "TWFu"}, {"Ma", "TWE="}, {"M", "TQ=="},
-        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
-        {QByteArray("\x00\xff\xfe", 3), "AP/+"}, {QByteArray("\xfb\xff", 2), "+/8="},
+        {"Man", "TWFu"},
+        {"Ma", "TWE="},
+        {"M", "TQ=="},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {QByteArray("\x00\xff\xfe", 3), "AP/+"},
+        {QByteArray("\xfb\xff", 2), "+/8="},
     };
     for (const auto& [in, expected] : cases) {
         EXPECT_EQ(encode(in), expected) << in.toHex().constData();
@@ -41,8 +49,7 @@ TEST_F(Base64Test, EncodesTheKnownVectors) {
 }
 
 TEST_F(Base64Test, TablesFollowTheAlphabet) {
-    const QByteArray alphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const QByteArray alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     for (int v = 0; v < 64; ++v) {
         EXPECT_EQ(b64.encodingTable()[v], static_cast<unsigned char>(alphabet[v]));
         EXPECT_EQ(b64.decodingTable()[static_cast<unsigned char>(alphabet[v])], v);
@@ -71,9 +78,16 @@ TEST_F(Base64Test, SpanShapes) {
         int expectedSize;
         int lines;
     } cases[] = {
-        {76, 152, 156, 2}, {76, 77, 79, 1}, {76, 100, 102, 1}, {76, 76, 78, 1},
-        {76, 75, 75, 0},   {76, 0, 0, 0},   {76, 20 + 76 * 5, 20 + 78 * 5, 5},
-        {76, 72, 72, 0},   {1, 3, 9, 3},    {4, 10, 14, 2},
+        {76, 152, 156, 2},
+        {76, 77, 79, 1},
+        {76, 100, 102, 1},
+        {76, 76, 78, 1},
+        {76, 75, 75, 0},
+        {76, 0, 0, 0},
+        {76, 20 + 76 * 5, 20 + 78 * 5, 5},
+        {76, 72, 72, 0},
+        {1, 3, 9, 3},
+        {4, 10, 14, 2},
     };
     for (const Case& k : cases) {
         QByteArray in(k.n, 'x');

@@ -20,7 +20,7 @@ namespace {
 
 TEST(MessageText, LineEndsBecomeCrLf) {
     const std::pair<QByteArray, QByteArray> cases[] = {
-        {"a\nb", "a\r\nb"},         {"a\rb", "a\r\nb"},     {"a\r\nb", "a\r\nb"},
+        {"a\nb", "a\r\nb"},         {"a\rb", "a\r\nb"},       {"a\r\nb", "a\r\nb"},
         {"a\n\r\nb", "a\r\n\r\nb"}, {"a\r\rb", "a\r\n\r\nb"}, {"\n", "\r\n"},
         {"a\r", "a\r\n"},           {"a\n\rb", "a\r\n\r\nb"}, {"", ""},
     };
@@ -30,13 +30,10 @@ TEST(MessageText, LineEndsBecomeCrLf) {
 
 TEST(MessageText, DotStuffing) {
     const std::pair<QByteArray, QByteArray> cases[] = {
-        {"a\r\n.\r\nb", "a\r\n..\r\nb"},
-        {"a\r\n.hidden\r\n", "a\r\n..hidden\r\n"},
-        {"a\r\n..\r\n", "a\r\n...\r\n"},
-        {"a.b\r\n x.\r\n", "a.b\r\n x.\r\n"},
+        {"a\r\n.\r\nb", "a\r\n..\r\nb"}, {"a\r\n.hidden\r\n", "a\r\n..hidden\r\n"},
+        {"a\r\n..\r\n", "a\r\n...\r\n"}, {"a.b\r\n x.\r\n", "a.b\r\n x.\r\n"},
         {"a\r\n.", "a\r\n.."}, // a last line "." before the terminating CR LF . CR LF
-        {".first", "..first"},
-        {"no dots", "no dots"},
+        {".first", "..first"},           {"no dots", "no dots"},
     };
     for (const auto& [in, expected] : cases) {
         const QByteArray out = MessageText::dotStuff(in);
@@ -97,8 +94,7 @@ TEST(MessageText, QuotedPrintableKeepsLinesShortAndDecodesBack) {
 TEST(MessageText, HeaderTextEncodesWhatIsNotPlainAscii) {
     EXPECT_EQ(MessageText::headerText(QStringLiteral("Ordine 42")), "Ordine 42");
     const QString subjects[] = {
-        QStringLiteral("Perché è già così"),
-        QString(200, QChar(0x00E8)),
+        QStringLiteral("Perché è già così"), QString(200, QChar(0x00E8)),
         QStringLiteral("emoji \U0001F600 ") + QString(40, QChar(0x4E2D)),
         QString(1000, QLatin1Char('a')), // too long for one line
     };
@@ -141,21 +137,25 @@ TEST(MessageText, DateAndMessageId) {
     const QByteArray b = MessageText::messageId(QStringLiteral("mario@rossi.it"));
     EXPECT_NE(a, b);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^<[a-z0-9.]+@rossi\\.it>$"))
-                    .match(QString::fromLatin1(a)).hasMatch()) << a.constData();
+                    .match(QString::fromLatin1(a))
+                    .hasMatch())
+        << a.constData();
     // A sender without a usable domain still gives an identifier that parses.
     const QByteArray c = MessageText::messageId(QStringLiteral("mario rossi"));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^<[a-z0-9.]+@[A-Za-z0-9.-]+>$"))
-                    .match(QString::fromLatin1(c)).hasMatch()) << c.constData();
+                    .match(QString::fromLatin1(c))
+                    .hasMatch())
+        << c.constData();
 }
 
 // The layouts, byte for byte, for a message that 7-bit SMTP carries as it is.
 TEST(MimeLayout, PlainAndMultipart) {
-    const QByteArray plain = MimeWriter::composeText(
-        "m@r.it", "a@b.it", "Ordine", "Riga 1\nRiga 2", false, "DATE", "<ID@r.it>");
+    const QByteArray plain = MimeWriter::composeText("m@r.it", "a@b.it", "Ordine", "Riga 1\nRiga 2",
+                                                     false, "DATE", "<ID@r.it>");
     EXPECT_EQ(plain, "From: m@r.it\r\nTo: a@b.it\r\nDate: DATE\r\nMessage-ID: <ID@r.it>\r\n"
                      "Subject: Ordine\r\n\r\nRiga 1\r\nRiga 2");
-    const QByteArray multi = MimeWriter::composeText(
-        "m@r.it", "a@b.it", "Ordine", "Testo", true, "DATE", "<ID@r.it>");
+    const QByteArray multi =
+        MimeWriter::composeText("m@r.it", "a@b.it", "Ordine", "Testo", true, "DATE", "<ID@r.it>");
     EXPECT_EQ(multi, "From: m@r.it\r\nTo: a@b.it\r\nDate: DATE\r\nMessage-ID: <ID@r.it>\r\n"
                      "X-Mailer: LodvanSender v1.1 \r\nSubject: Ordine\r\nMime-Version: 1.0\r\n"
                      "Content-Type: multipart/mixed; boundary=\"NextMimePart\"\r\n"
@@ -170,22 +170,22 @@ TEST(MimeLayout, PlainAndMultipart) {
 
 TEST(MimeLayout, TextThatNeedsEncoding) {
     // Accented body: quoted-printable, declared as the message's own headers...
-    const QByteArray plain = MimeWriter::composeText("m@r.it", "a@b.it", "Perché",
-                                                     "Già", false, "D", "<I@r.it>");
+    const QByteArray plain =
+        MimeWriter::composeText("m@r.it", "a@b.it", "Perché", "Già", false, "D", "<I@r.it>");
     EXPECT_TRUE(plain.contains("Subject: =?UTF-8?B?UGVyY2jDqQ==?=\r\nMime-Version: 1.0\r\n"
                                "Content-Type: text/plain; charset=UTF-8\r\n"
                                "Content-Transfer-Encoding: quoted-printable\r\n\r\nGi=C3=A0"))
         << plain.constData();
     // ...or as the body part's headers in the multipart layout.
-    const QByteArray multi = MimeWriter::composeText("m@r.it", "a@b.it", "S",
-                                                     QString(1200, 'x'), true, "D", "<I@r.it>");
+    const QByteArray multi =
+        MimeWriter::composeText("m@r.it", "a@b.it", "S", QString(1200, 'x'), true, "D", "<I@r.it>");
     EXPECT_TRUE(multi.contains("--NextMimePart\r\n--NextMimePart\r\n"
                                "Content-Type: text/plain; charset=UTF-8\r\n"
                                "Content-Transfer-Encoding: quoted-printable\r\n\r\nxxx"));
     EXPECT_TRUE(MessageText::fitsSevenBit(multi));
     // Control characters of the subject never break the header.
-    const QByteArray injected = MimeWriter::composeText("m@r.it", "a@b.it", "Hi\r\nBcc: x@y.z",
-                                                        "b", false, "D", "<I@r.it>");
+    const QByteArray injected = MimeWriter::composeText("m@r.it", "a@b.it", "Hi\r\nBcc: x@y.z", "b",
+                                                        false, "D", "<I@r.it>");
     EXPECT_TRUE(injected.contains("Subject: Hi  Bcc: x@y.z\r\n"));
     // File names.
     const QByteArray part = MimeWriter::partHeader(QStringLiteral("perché.txt"));
@@ -199,13 +199,17 @@ TEST(MimeLayout, LargeFileQuestionUsesTheLocale) {
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     const std::pair<qint64, QString> cases[] = {
-        {2097153, "2"}, {2621440, "2,5"}, {21102592, "20,13"}, {3 * 1048576 + 5000, "3"},
+        {2097153, "2"},
+        {2621440, "2,5"},
+        {21102592, "20,13"},
+        {3 * 1048576 + 5000, "3"},
         {qint64(4096) * 1048576, "4096"},
     };
     for (const auto& [bytes, size] : cases)
         EXPECT_EQ(MimeWriter::largeFileQuestion(bytes),
-                  "Il File è " + size + " MB Click Yes per procedere, No per saltare o Cancel "
-                  "se non vuoi vedere questo messaggio in futuro");
+                  "Il File è " + size +
+                      " MB Click Yes per procedere, No per saltare o Cancel "
+                      "se non vuoi vedere questo messaggio in futuro");
     QLocale::setDefault(QLocale::c());
     EXPECT_TRUE(MimeWriter::largeFileQuestion(2621440).contains("è 2.5 MB"));
     QLocale::setDefault(saved);

@@ -27,8 +27,8 @@ protected:
                             "name of its own, which a network namespace of the test's own offers";
         QDir().mkpath(win.file("system"));
         program = win.file("system/velinor");
-        ASSERT_TRUE(QFile::copy(QString::fromLocal8Bit(qgetenv("TARV_BUILD_DIR")) + "/mailer/velinor",
-                                program));
+        ASSERT_TRUE(QFile::copy(
+            QString::fromLocal8Bit(qgetenv("TARV_BUILD_DIR")) + "/mailer/velinor", program));
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         handOff = win.file("system/Default.ini");
     }
@@ -54,9 +54,11 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         p.setProcessEnvironment(env);
-        p.start("unshare", {"--uts", "sh", "-c", "hostname velinor-e2e.invalid && exec \"$0\"", program});
+        p.start("unshare",
+                {"--uts", "sh", "-c", "hostname velinor-e2e.invalid && exec \"$0\"", program});
         EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError()};
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                p.readAllStandardError()};
     }
 };
 
@@ -68,8 +70,8 @@ TEST_F(ProgramSendTest, UnattendedSendFromTheHandOffFile) {
     const QString attachment = win.write("fattura.pdf", QByteArray("%PDF-1.4\n\0\xff", 12));
     win.write("system/Default.ini",
               "[Dati]\r\nDest=anna@bianchi.it; bruno@verdi.it\r\nSubject=Fattura\r\n"
-              "Testo=In allegato la fattura.\r\nAllegato=" + attachment.toUtf8() +
-              "\r\nNascosto=True\r\nEsci=True\r\n");
+              "Testo=In allegato la fattura.\r\nAllegato=" +
+                  attachment.toUtf8() + "\r\nNascosto=True\r\nEsci=True\r\n");
     QFile::setPermissions(handOff, QFile::ReadOwner | QFile::WriteOwner);
 
     const Outcome o = run();
@@ -95,7 +97,8 @@ TEST_F(ProgramSendTest, FailedUnattendedSendTellsTheCaller) {
     QFile::setPermissions(handOff, QFile::ReadOwner | QFile::WriteOwner);
     const Outcome o = run();
     EXPECT_NE(o.exitCode, 0);
-    EXPECT_TRUE(o.errors.contains("Host Sconosciuto: no-such-host.invalid")) << o.errors.constData();
+    EXPECT_TRUE(o.errors.contains("Host Sconosciuto: no-such-host.invalid"))
+        << o.errors.constData();
     EXPECT_TRUE(QFile::exists(handOff)); // kept for the next try
 }
 

@@ -105,7 +105,9 @@ ScriptedServer::ScriptedServer() : m_server(new QTcpServer(this)) {
 
 ScriptedServer::~ScriptedServer() = default;
 
-quint16 ScriptedServer::port() const { return m_server->serverPort(); }
+quint16 ScriptedServer::port() const {
+    return m_server->serverPort();
+}
 
 void ScriptedServer::accept() {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
@@ -148,7 +150,9 @@ void ScriptedServer::respond(QTcpSocket* socket, const QByteArray& key) {
     case Act::Reset:
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         {
-            struct linger l{1, 0};
+            struct linger l {
+                1, 0
+            };
             ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &l, sizeof l);
         }
         socket->abort();
@@ -159,7 +163,8 @@ void ScriptedServer::respond(QTcpSocket* socket, const QByteArray& key) {
 void ScriptedServer::onData(QTcpSocket* socket) {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (m_holdUntil[socket] > now) {
-        QTimer::singleShot(int(m_holdUntil[socket] - now) + 1, socket, [this, socket] { onData(socket); });
+        QTimer::singleShot(int(m_holdUntil[socket] - now) + 1, socket,
+                           [this, socket] { onData(socket); });
         return;
     }
     QByteArray& buffer = m_buffers[socket];

@@ -30,8 +30,8 @@ public:
     QString echo;
     int echoAppends = 0;
     std::vector<bool> sendEnabled;
-    std::vector<int> exits;            // Chiudi_Programma calls
-    QStringList unattendedFailures;    // failUnattended calls
+    std::vector<int> exits;         // Chiudi_Programma calls
+    QStringList unattendedFailures; // failUnattended calls
     int dialUps = 0;
     std::function<void(const QString&)> onStatus;
 
@@ -113,8 +113,8 @@ public:
     // writes meet a full connection.
     int holdContentMs = 0;
 
-    QList<QByteArray> commands;   // every command line received, all connections
-    QList<QByteArray> messages;   // every message content received (transparency undone)
+    QList<QByteArray> commands; // every command line received, all connections
+    QList<QByteArray> messages; // every message content received (transparency undone)
     int connections = 0;
     bool clientClosed = false;
 

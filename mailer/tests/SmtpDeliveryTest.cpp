@@ -141,9 +141,13 @@ TEST_F(DeliveryTest, AttachmentsArriveByteForByte) {
     binary[1] = '\xff';
     binary[999] = '\0';
     const std::vector<std::pair<QString, QByteArray>> files = {
-        {"vuoto.txt", ""},   {"uno.bin", "A"},         {"due.bin", "AB"},
-        {"tre.bin", "ABC"},  {"riga.txt", QByteArray(57, 'z')},
-        {"binario.dat", binary}, {"grande.bin", random(3 * 1024 * 1024 + 7)},
+        {"vuoto.txt", ""},
+        {"uno.bin", "A"},
+        {"due.bin", "AB"},
+        {"tre.bin", "ABC"},
+        {"riga.txt", QByteArray(57, 'z')},
+        {"binario.dat", binary},
+        {"grande.bin", random(3 * 1024 * 1024 + 7)},
     };
     for (const auto& [name, content] : files) {
         view.jobFields.attachments << win.write(name, content);
@@ -178,7 +182,8 @@ TEST_F(DeliveryTest, TextArrivesAsTyped) {
         {"Punti", ".\n.nascosto\n..due\nfine\n.", ".\n.nascosto\n..due\nfine\n.", false},
         {"Righe", "a\r\nb\rc\nd\n\re", "a\nb\nc\nd\n\ne", false},
         {"Lunga", "prima\n" + longLine + "\nultima", "prima\n" + longLine + "\nultima", false},
-        {"Perché è già così", "Però: città, perché, più.\nÈ così!", "Però: città, perché, più.\nÈ così!", false},
+        {"Perché è già così", "Però: città, perché, più.\nÈ così!",
+         "Però: città, perché, più.\nÈ così!", false},
         {"Perché allegato", "Caffè\n.\n" + longLine, "Caffè\n.\n" + longLine, true},
     };
     for (const auto& k : cases) {

@@ -1,8 +1,8 @@
 // The dialogue against a scripted server in this process: the faults no real server
 // produces on demand.
+#include "SmtpSession.h"
 #include "ProgramSettings.h"
 #include "SendTestSupport.h"
-#include "SmtpSession.h"
 
 #include "TestWindowsDir.h"
 
@@ -27,7 +27,11 @@ const QString kUnexpected = "The Server responds with an unexpected Response Cod
 const QString kSuccess = "La e-mail è stata spedita correttamente!";
 const QString kExitQuestion = "L'E-mail è stata inviata correttamente. Uscire dal programma?";
 
-int openDescriptors() { return int(QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size()); }
+int openDescriptors() {
+    return int(QDir("/proc/self/fd")
+                   .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+                   .size());
+}
 
 class SessionTest : public WindowsDirTest {
 protected:
@@ -76,14 +80,14 @@ protected:
 
 TEST_F(SessionTest, GoodDialogue) {
     send();
-    EXPECT_EQ(server.commands,
-              (QList<QByteArray>{"HELO rossi.it", "MAIL FROM: <mario@rossi.it>",
-                                 "RCPT TO:<anna@bianchi.it>", "DATA", "QUIT"}));
+    EXPECT_EQ(server.commands, (QList<QByteArray>{"HELO rossi.it", "MAIL FROM: <mario@rossi.it>",
+                                                  "RCPT TO:<anna@bianchi.it>", "DATA", "QUIT"}));
     ASSERT_EQ(server.messages.size(), 1);
     EXPECT_TRUE(server.messages[0].contains("\r\n\r\nBuongiorno\r\n"));
     EXPECT_TRUE(view.statuses.contains("Connesso a 127.0.0.1"));
     const qsizetype total = server.messages[0].size() - 2; // without the CR LF before "."
-    EXPECT_TRUE(view.statuses.contains(QString("Sending message body... %1 Bytes from %1").arg(total)));
+    EXPECT_TRUE(
+        view.statuses.contains(QString("Sending message body... %1 Bytes from %1").arg(total)));
     EXPECT_EQ(view.lastStatus(), kSuccess);
     EXPECT_EQ(view.percents.last(), "100%");
     EXPECT_EQ(view.widths.back(), 4740);
@@ -127,7 +131,8 @@ TEST_F(SessionTest, SeveralRepliesInOneRead) {
 // and the send button comes back.
 TEST_F(SessionTest, WrongCodeAtEachStep) {
     const std::pair<QByteArray, int> steps[] = {
-        {"GREETING", 0}, {"HELO", 1}, {"MAIL", 2}, {"RCPT", 3}, {"DATA", 4}, {"END", 4}, {"QUIT", 5},
+        {"GREETING", 0}, {"HELO", 1}, {"MAIL", 2}, {"RCPT", 3},
+        {"DATA", 4},     {"END", 4},  {"QUIT", 5},
     };
     for (const auto& [key, commandsSent] : steps) {
         for (const QByteArray reply : {QByteArray("554 5.7.1 refused\r\n"), QByteArray("hello\r\n"),
@@ -193,7 +198,8 @@ TEST_F(SessionTest, SilenceEndsEveryWait) {
             QCoreApplication::processEvents();
         EXPECT_TRUE(v.statuses.contains("Errore SMTP service, timed out aspettando risposta"));
         EXPECT_EQ(v.lastStatus(),
-                  QString("Nessuna risposta dal server entro %1 minuti: connessione chiusa.").arg(minutes));
+                  QString("Nessuna risposta dal server entro %1 minuti: connessione chiusa.")
+                      .arg(minutes));
         EXPECT_EQ(s.commands.size(), commandsSent);
         EXPECT_FALSE(v.statuses.contains(kSuccess));
         EXPECT_TRUE(s.clientClosed);
@@ -211,7 +217,8 @@ TEST_F(SessionTest, ResetInTheMiddleOfAnAttachment) {
     attach("dati.bin", data);
     server.resetAfterContent = 100 * 1024;
     send();
-    EXPECT_TRUE(view.lastStatus().endsWith("Connection reset by peer.")) << view.lastStatus().toStdString();
+    EXPECT_TRUE(view.lastStatus().endsWith("Connection reset by peer."))
+        << view.lastStatus().toStdString();
     EXPECT_TRUE(view.lastStatus().startsWith("Cannot Send Request. 10054") ||
                 view.lastStatus().startsWith("Connessione interrotta: "));
     EXPECT_TRUE(server.messages.isEmpty());
@@ -244,7 +251,8 @@ TEST_F(SessionTest, UnreadableAttachmentEndsTheSendCleanly) {
     view.jobFields.attachments << win.file("sparito.pdf"); // listed, then removed
     send();
     EXPECT_EQ(view.lastStatus(),
-              QString("Impossibile leggere l'allegato \"%1\": messaggio non spedito.").arg(win.file("sparito.pdf")));
+              QString("Impossibile leggere l'allegato \"%1\": messaggio non spedito.")
+                  .arg(win.file("sparito.pdf")));
     EXPECT_TRUE(server.messages.isEmpty()); // no "." went out: the server drops the partial message
     EXPECT_EQ(server.commands.last(), "DATA");
     EXPECT_TRUE(server.clientClosed);
@@ -318,7 +326,8 @@ TEST_F(SessionTest, AddressesAreCheckedBeforeAnyConnection) {
 }
 
 TEST_F(SessionTest, ConnectivityQuestionBothWays) {
-    const QString q1 = "Nessuna connessione Internet attiva è stata individuata. Attivare una connessione ora?";
+    const QString q1 =
+        "Nessuna connessione Internet attiva è stata individuata. Attivare una connessione ora?";
     const QString q2 = "Provare ad inviare comunque?";
     session->setConnectivityTest([] { return false; });
     struct Case {
@@ -444,7 +453,9 @@ TEST_F(SessionTest, LargeFileQuestion) {
         bool content;
         QString settingAfter;
     } cases[] = {
-        {MsgAnswer::Yes, true, ""}, {MsgAnswer::No, false, ""}, {MsgAnswer::Cancel, true, "True"},
+        {MsgAnswer::Yes, true, ""},
+        {MsgAnswer::No, false, ""},
+        {MsgAnswer::Cancel, true, "True"},
     };
     attach("grande.bin", big);
     for (const Case& k : cases) {
@@ -499,7 +510,8 @@ TEST_F(SessionTest, OneDialogueAtATime) {
 // The pause before each Base64 piece: 3000 ms unless "PausaAllegati" says otherwise.
 TEST_F(SessionTest, PauseBeforeEachPiece) {
     attach("dati.bin", QByteArray(28000, 'p')); // 5 pieces of encoded text
-    const std::pair<QString, qint64> cases[] = {{"", 3000}, {"7000", 7000}, {"0", 0}, {"abc", 3000}};
+    const std::pair<QString, qint64> cases[] = {
+        {"", 3000}, {"7000", 7000}, {"0", 0}, {"abc", 3000}};
     for (const auto& [setting, pause] : cases) {
         SCOPED_TRACE(setting.toStdString());
         settings.Apri_Chiave_Programma();
