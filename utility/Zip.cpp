@@ -1,0 +1,96 @@
+#include "Zip.h"
+
+#include "TypeLibrary.h"
+
+namespace tarv::utility {
+
+using namespace com;
+
+Zip::Zip() : DispatchObject(interfaceInfo(), progIdOf("Zip")) {}
+
+const InterfaceInfo& Zip::interfaceInfo() {
+    // Written once per process, then only read; the type library links it to itself.
+    static InterfaceInfo info = [] {
+        InterfaceInfo i;
+        i.name = QStringLiteral("_Zip");
+        i.iid = IID__Zip;
+        i.members = {
+            propertyGet<&_Zip::get_Sorgente>("Sorgente", 0x40030000, VT_BSTR),
+            propertyPut<&_Zip::put_Sorgente>("Sorgente", 0x40030000, VT_BSTR),
+            propertyGet<&_Zip::get_Destinazione>("Destinazione", 0x40030001, VT_BSTR),
+            propertyPut<&_Zip::put_Destinazione>("Destinazione", 0x40030001, VT_BSTR),
+            propertyGet<&_Zip::get_Auto_Avvio>("Auto_Avvio", 0x40030002, VT_BOOL),
+            propertyPut<&_Zip::put_Auto_Avvio>("Auto_Avvio", 0x40030002, VT_BOOL),
+            propertyGet<&_Zip::get_Auto_Chiusura>("Auto_Chiusura", 0x40030003, VT_BOOL),
+            propertyPut<&_Zip::put_Auto_Chiusura>("Auto_Chiusura", 0x40030003, VT_BOOL),
+            method<&_Zip::Zippa>("Zippa", 0x60030000, {}),
+            method<&_Zip::UnZippa>("UnZippa", 0x60030001, {}),
+        };
+        return i;
+    }();
+    return info;
+}
+
+const ClassInfo& Zip::classInfo() {
+    static const ClassInfo info{QStringLiteral("Zip"), CLSID_Zip, &interfaceInfo(), nullptr,
+                                &createAndQuery<Zip>};
+    return info;
+}
+
+HRESULT Zip::get_Sorgente(QString* result) {
+    if (!result)
+        return E_POINTER;
+    *result = m_sorgente;
+    return S_OK;
+}
+
+HRESULT Zip::put_Sorgente(const QString& value) {
+    m_sorgente = value;
+    return S_OK;
+}
+
+HRESULT Zip::get_Destinazione(QString* result) {
+    if (!result)
+        return E_POINTER;
+    *result = m_destinazione;
+    return S_OK;
+}
+
+HRESULT Zip::put_Destinazione(const QString& value) {
+    m_destinazione = value;
+    return S_OK;
+}
+
+HRESULT Zip::get_Auto_Avvio(VARIANT_BOOL* result) {
+    if (!result)
+        return E_POINTER;
+    *result = m_autoAvvio;
+    return S_OK;
+}
+
+HRESULT Zip::put_Auto_Avvio(VARIANT_BOOL value) {
+    m_autoAvvio = value;
+    return S_OK;
+}
+
+HRESULT Zip::get_Auto_Chiusura(VARIANT_BOOL* result) {
+    if (!result)
+        return E_POINTER;
+    *result = m_autoChiusura;
+    return S_OK;
+}
+
+HRESULT Zip::put_Auto_Chiusura(VARIANT_BOOL value) {
+    m_autoChiusura = value;
+    return S_OK;
+}
+
+HRESULT Zip::Zippa() {
+    return notImplemented("Zippa");
+}
+
+HRESULT Zip::UnZippa() {
+    return notImplemented("UnZippa");
+}
+
+} // namespace tarv::utility

@@ -1,0 +1,335 @@
+// The built library as hosts meet it: registered with tarv-regsvr, created by programmatic or
+// class identifier through the registry store and dlopen, driven from the shell by tarv-call.
+// This executable links only the component layer, not the classes.
+#include "ComPtr.h"
+#include "Creation.h"
+#include "DispatchCall.h"
+#include "ErrorInfo.h"
+#include "RegistryStore.h"
+#include "TarvUtility.h"
+#include "TestWindowsDir.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace tarv;
+using namespace tarv::com;
+using namespace tarv::utility;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class LibraryTest : public WindowsDirTest {
+protected:
+    ToolRun run(const QString& program, const QStringList& args,
+                const QString& locale = QStringLiteral("C.UTF-8")) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TARV_WINDIR"), win.path());
+        env.insert(QStringLiteral("LC_ALL"), locale);
+        p.setProcessEnvironment(env);
+        p.start(program, args);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(30000)) << program.toStdString();
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+    ToolRun regsvr(const QStringList& args) { return run(QStringLiteral(TARV_REGSVR), args); }
+    ToolRun tarvCall(const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8")) {
+        return run(QStringLiteral(TARV_CALL), args, locale);
+    }
+    void registerLibrary(const char* path = TARV_UTILITY_LIB) {
+        const ToolRun r = regsvr({QString::fromUtf8(path)});
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    }
+    QString classesValue(const QString& key, const QString& name = QString()) {
+        uint32_t type = 0;
+        QByteArray data;
+        if (win.registry.queryValue(RegistryStore::ClassesRoot, key, name, &type, &data) !=
+            RegStatus::Ok)
+            return QStringLiteral("<none>");
+        return RegistryStore::stringFromData(data);
+    }
+};
+
+struct ClassId {
+    const char* progId;
+    CLSID clsid;
+    IID iid;
+};
+const ClassId kClasses[] = {
+    {"TarvUtility.Math", CLSID_Math, IID__Math},
+    {"TarvUtility.Altro", CLSID_Altro, IID__Altro},
+    {"TarvUtility.CMouseWheel", CLSID_CMouseWheel, IID__CMouseWheel},
+    {"TarvUtility.Contabili", CLSID_Contabili, IID__Contabili},
+    {"TarvUtility.ShellMan", CLSID_ShellMan, IID__ShellMan},
+    {"TarvUtility.Internet", CLSID_Internet, IID__Internet},
+    {"TarvUtility.GestioneReg", CLSID_GestioneReg, IID__GestioneReg},
+    {"TarvUtility.Zip", CLSID_Zip, IID__Zip},
+};
+
+void expectNotCreatable(const char* when) {
+    for (const ClassId& c : kClasses) {
+        ComPtr<IDispatch> d;
+        EXPECT_EQ(createObject(QString::fromLatin1(c.progId), d.put()), CO_E_CLASSSTRING)
+            << when << c.progId;
+        EXPECT_FALSE(d);
+        EXPECT_EQ(createObject(c.clsid.toString(), d.put()), REGDB_E_CLASSNOTREG)
+            << when << c.progId;
+        const ErrorInfo e = takeErrorInfo();
+        EXPECT_EQ(e.basicNumber(), 429);
+        EXPECT_TRUE(e.description.startsWith(QStringLiteral("Classe non registrata")))
+            << e.description.toStdString();
+    }
+}
+
+TEST_F(LibraryTest, CreationByBothIdentifiersFollowsRegistration) {
+    expectNotCreatable("before registration: ");
+    registerLibrary();
+    for (const ClassId& c : kClasses) {
+        SCOPED_TRACE(c.progId);
+        ComPtr<IDispatch> byName, byClsid;
+        ASSERT_EQ(createObject(QString::fromLatin1(c.progId), byName.put()), S_OK);
+        ASSERT_EQ(createObject(c.clsid.toString(), byClsid.put()), S_OK);
+        EXPECT_NE(byName.get(), byClsid.get()); // every creation is a fresh instance
+        ComPtr<IUnknown> dual;
+        EXPECT_EQ(byName.queryInterface(c.iid, &dual), S_OK);
+        ComPtr<IUnknown> none;
+        EXPECT_EQ(byName.queryInterface(IID_IClassFactory, &none), E_NOINTERFACE);
+        ComPtr<ITypeInfo> ti;
+        ASSERT_EQ(byName->GetTypeInfo(0, 0, ti.put()), S_OK);
+        EXPECT_EQ(ti->GetInterfaceInfo()->iid, c.iid);
+    }
+    const ToolRun r = regsvr({QStringLiteral("-u"), QStringLiteral(TARV_UTILITY_LIB)});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    expectNotCreatable("after unregistration: ");
+}
+
+TEST_F(LibraryTest, RegistrationWritesTheStandardEntriesAndRemovesExactlyThem) {
+    // Something of somebody else's below a key the library also uses.
+    win.registry.createKey(RegistryStore::ClassesRoot,
+                           QStringLiteral("CLSID\\") + CLSID_Math.toString() + "\\Altrui");
+    registerLibrary();
+    const QString lib = QFileInfo(QStringLiteral(TARV_UTILITY_LIB)).canonicalFilePath();
+    const QString clsid = QStringLiteral("CLSID\\") + CLSID_Math.toString();
+    EXPECT_EQ(classesValue(clsid), QStringLiteral("TarvUtility.Math"));
+    EXPECT_EQ(classesValue(clsid + "\\InprocServer32"), lib);
+    EXPECT_EQ(classesValue(clsid + "\\InprocServer32", QStringLiteral("ThreadingModel")),
+              QStringLiteral("Apartment"));
+    EXPECT_EQ(classesValue(clsid + "\\ProgID"), QStringLiteral("TarvUtility.Math"));
+    EXPECT_EQ(classesValue(clsid + "\\TypeLib"),
+              QStringLiteral("{37CA076D-0768-49AE-9D4A-71111D985DC2}"));
+    EXPECT_EQ(classesValue(QStringLiteral("TarvUtility.Math\\Clsid")), CLSID_Math.toString());
+    EXPECT_EQ(classesValue(QStringLiteral("TypeLib\\{37CA076D-0768-49AE-9D4A-71111D985DC2}\\7.0")),
+              QStringLiteral("TarvUtility"));
+    EXPECT_EQ(classesValue(QStringLiteral("Interface\\") + IID__Math.toString()),
+              QStringLiteral("_Math"));
+    EXPECT_EQ(classesValue(QStringLiteral("Interface\\") + DIID___CMouseWheel.toString()),
+              QStringLiteral("__CMouseWheel"));
+    // Registering twice changes nothing.
+    registerLibrary();
+    EXPECT_EQ(classesValue(clsid + "\\InprocServer32"), lib);
+
+    ASSERT_EQ(regsvr({QStringLiteral("-u"), QStringLiteral(TARV_UTILITY_LIB)}).status, 0);
+    EXPECT_EQ(classesValue(clsid + "\\InprocServer32"), QStringLiteral("<none>"));
+    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot, clsid + "\\Altrui"), RegStatus::Ok);
+    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot, clsid + "\\ProgID"),
+              RegStatus::NotFound);
+    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot, QStringLiteral("TarvUtility.Zip")),
+              RegStatus::NotFound);
+    EXPECT_EQ(
+        win.registry.openKey(RegistryStore::ClassesRoot,
+                             QStringLiteral("TypeLib\\{37CA076D-0768-49AE-9D4A-71111D985DC2}")),
+        RegStatus::NotFound);
+    EXPECT_EQ(win.registry.openKey(RegistryStore::ClassesRoot,
+                                   QStringLiteral("Interface\\") + IID__Zip.toString()),
+              RegStatus::NotFound);
+    QString name;
+    EXPECT_EQ(win.registry.enumKey(RegistryStore::ClassesRoot, QStringLiteral("CLSID"), 1, &name),
+              RegStatus::NoMoreItems);
+}
+
+TEST_F(LibraryTest, RegsvrRefusesWhatIsNoComponentLibrary) {
+    const ToolRun missing = regsvr({win.file(QStringLiteral("nessuna.so"))});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("file non trovato")))
+        << missing.err.toStdString();
+    const QString text = win.write(QStringLiteral("finta.so"), "non una libreria");
+    const ToolRun notElf = regsvr({text});
+    EXPECT_EQ(notElf.status, 1);
+    EXPECT_TRUE(notElf.err.contains(QStringLiteral("impossibile caricare")))
+        << notElf.err.toStdString();
+    EXPECT_EQ(regsvr({}).status, 2);
+    EXPECT_EQ(regsvr({QStringLiteral("--help")}).status, 0);
+}
+
+// The library created through the store works on this process's registry store and raises
+// its errors into this process's error information.
+TEST_F(LibraryTest, LoadedLibrarySharesTheHostsContext) {
+    registerLibrary();
+    ComPtr<IDispatch> reg;
+    ASSERT_EQ(createObject(QStringLiteral("tarvutility.gestionereg"), reg.put()), S_OK);
+    ASSERT_EQ(call(reg.get(), QStringLiteral("Inizializza_registro"),
+                   {Variant(int32_t(CURRENT_USER)), Variant("Software\\Tarv")}),
+              S_OK);
+    Variant ok;
+    ASSERT_EQ(call(reg.get(), QStringLiteral("Scrivi_Chiave"), {}, &ok), S_OK);
+    EXPECT_EQ(ok, Variant(true));
+    ASSERT_EQ(
+        call(reg.get(), QStringLiteral("Scrivi_Stringa"), {Variant("v"), Variant("dato")}, &ok),
+        S_OK);
+    uint32_t type = 0;
+    QByteArray data;
+    ASSERT_EQ(win.registry.queryValue(CURRENT_USER, QStringLiteral("Software\\Tarv"),
+                                      QStringLiteral("v"), &type, &data),
+              RegStatus::Ok);
+    EXPECT_EQ(RegistryStore::stringFromData(data), QStringLiteral("dato"));
+
+    // Through the dual interface, the error of a member comes back as error information.
+    ComPtr<_Altro> altro;
+    ASSERT_EQ(createInstance(CLSID_Altro, IID__Altro, altro.putVoid()), S_OK);
+    VARIANT_BOOL nt = VARIANT_TRUE;
+    clearErrorInfo();
+    EXPECT_EQ(altro->IsWinNT(&nt), E_NOTIMPL);
+    const ErrorInfo e = takeErrorInfo();
+    EXPECT_EQ(e.number, E_NOTIMPL);
+    EXPECT_EQ(e.source, QStringLiteral("TarvUtility.Altro"));
+}
+
+TEST_F(LibraryTest, TarvCallDrivesTheRegistryClass) {
+    registerLibrary();
+    const ToolRun r =
+        tarvCall({QStringLiteral("TarvUtility.GestioneReg"),
+                  QStringLiteral("Inizializza_registro(CURRENT_USER, \"Software\\\\Tarv\")"),
+                  QStringLiteral("Scrivi_Chiave"), QStringLiteral("Scrivi_DWORD(\"n\", -1)"),
+                  QStringLiteral("Leggi_DWORD(\"n\")"), QStringLiteral("DWordValue"),
+                  QStringLiteral("Scrivi_Stringa(\"s\", \"a \\\"b\\\" c\")"),
+                  QStringLiteral("Leggi_Stringa(\"s\")"), QStringLiteral("Elenca_Valori"),
+                  QStringLiteral("Key"), QStringLiteral("Controlla_Chiave")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(
+        r.out,
+        QStringLiteral("True\nTrue\nFFFFFFFF\n-1\nTrue\na \"b\" c\nn\ns\nSoftware\\Tarv\nTrue\n"));
+    uint32_t type = 0;
+    QByteArray data;
+    EXPECT_EQ(win.registry.queryValue(CURRENT_USER, QStringLiteral("Software\\Tarv"),
+                                      QStringLiteral("n"), &type, &data),
+              RegStatus::Ok);
+}
+
+TEST_F(LibraryTest, TarvCallReportsFailuresWithNumberAndDescription) {
+    const ToolRun unregistered =
+        tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)")});
+    EXPECT_EQ(unregistered.status, 1);
+    EXPECT_TRUE(unregistered.err.startsWith(
+        QStringLiteral("Errore 429 (0x800401F3): Stringa di classe non valida")))
+        << unregistered.err.toStdString();
+    registerLibrary();
+    struct Case {
+        QStringList args;
+        int status;
+        const char* err;
+        const char* out;
+    } cases[] = {
+        {{"TarvUtility.GestioneReg", "Scrivi_DWORD(\"n\", 40000)"},
+         1,
+         "Errore 6 (0x8002000A): Overflow (argomento Valore)\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Scrivi_DWORD(\"n\")"},
+         1,
+         "Errore 450 (0x8002000E): Numero di parametri non valido (Scrivi_DWORD)\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Leggi_Stringa(Null)"},
+         1,
+         "Errore 13 (0x80020005): Tipo non corrispondente (argomento nome)\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Nessuno"},
+         1,
+         "Errore 438 (0x80020006): Nome sconosciuto: Nessuno\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Key=\"a\"", "Key", "Leggi_Stringa(\"x\", \"y\")", "Key"},
+         1,
+         "Errore 450 (0x8002000E): Numero di parametri non valido (Leggi_Stringa)\n",
+         "a\n"},
+        {{"TarvUtility.Altro", "Spegni_Pc(, False)"},
+         1,
+         "Errore -2147467263 (0x80004001): Non implementato: Altro.Spegni_Pc non è disponibile in "
+         "questa versione della libreria\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Leggi_Stringa(\"x"},
+         2,
+         "tarv-call: operazione non valida: Leggi_Stringa(\"x\n",
+         ""},
+        {{"TarvUtility.GestioneReg", "Key=1,5"}, 2, "tarv-call: valore non valido: 1,5\n", ""},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = tarvCall(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.err, QString::fromUtf8(c.err)) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.out, QString::fromUtf8(c.out)) << c.args.join(' ').toStdString();
+    }
+}
+
+#ifdef TARV_UTILITY_LOGIC
+TEST_F(LibraryTest, TarvCallChecksTaxCodesAndRoundsInTheUsersLocale) {
+    registerLibrary();
+    ToolRun r = tarvCall({QStringLiteral("TarvUtility.Contabili"),
+                          QStringLiteral("CheckCodFiscale(\"RSSMRA85T10A562S\")"),
+                          QStringLiteral("Controlla_PI(\"12345678901\")")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("True\nFalse\n"));
+    // The message box appears on the terminal: title, text, button.
+    EXPECT_EQ(r.err, QStringLiteral("\a[Controllo Partita IVA]\nPartita IVA errata!\n1) OK\n"));
+    r = tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)"),
+                  QStringLiteral("Round(1234, -2, 1)")});
+    EXPECT_EQ(r.out, QStringLiteral("1.01\n1200\n"));
+    if (!QProcess::execute(QStringLiteral("sh"), {"-c", "locale -a | grep -qi '^it_IT.utf8$'"})) {
+        r = tarvCall({QStringLiteral("TarvUtility.Math"), QStringLiteral("Round(1.005, 2, 1)"),
+                      QStringLiteral("NDec(\"12,340\")"), QStringLiteral("Intero(-12.7)")},
+                     QStringLiteral("it_IT.UTF-8"));
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, QStringLiteral("1,01\n3\n-12\n"));
+    }
+}
+#endif
+
+// A component of the tests' own shows what no TarvUtility member does yet: values written
+// back through by-reference arguments, and numbers in the user's locale.
+TEST_F(LibraryTest, TarvCallPrintsByReferenceResultsInTheUsersLocale) {
+    registerLibrary(TARV_PROBE_LIB);
+    ToolRun r =
+        tarvCall({QStringLiteral("TarvProbe.Probe"), QStringLiteral("Twice(21)"),
+                  QStringLiteral("Twice(7, 3)"), QStringLiteral("Join(\"a\", , 1.5)"),
+                  QStringLiteral("Join(\"a\", \"b\", Null, Rosso)"), QStringLiteral("Flag(True)")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("42\nn -> 42\n21\nn -> 21\na|B|1.5|2\na|b|?|1\n1\n"));
+    if (!QProcess::execute(QStringLiteral("sh"), {"-c", "locale -a | grep -qi '^it_IT.utf8$'"})) {
+        r = tarvCall({QStringLiteral("TarvProbe.Probe"), QStringLiteral("Value=1.005"),
+                      QStringLiteral("Value"), QStringLiteral("Value=1e-07"),
+                      QStringLiteral("Value"), QStringLiteral("Value=\"2,5\""),
+                      QStringLiteral("Value")},
+                     QStringLiteral("it_IT.UTF-8"));
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, QStringLiteral("1,005\n0,0000001\n2,5\n"));
+    }
+    r = tarvCall({QStringLiteral("TarvProbe.Probe"), QStringLiteral("Fail(5)")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, QStringLiteral("Errore 5 (0x800A0005): Errore di prova 5\n"));
+    r = tarvCall({QStringLiteral("TarvProbe.Probe"), QStringLiteral("--help")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.contains(
+        QStringLiteral("Function Join(ByVal a As String, [Optional ByRef b As String = \"B\"], "
+                       "[Optional ByRef c As Variant = 7], "
+                       "[Optional ByRef colore As Colore = Verde]) As String  [&H60030001]")))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Enum Colore: Rosso = 1, Verde = 2")));
+}
+
+} // namespace
