@@ -30,11 +30,19 @@ public:
     virtual void setPercent(const QString& text) = 0;       // lblpcent
     virtual void setProgressWidth(int twips) = 0;           // frm2, 0 to 4740
     virtual void appendEcho(const QString& received) = 0;   // DataArrival
+    virtual void clearEcho() = 0;                           // DataArrival
     virtual void setSendEnabled(bool enabled) = 0;          // SendMimeConnect
     virtual QObject* owner() = 0;                           // parent of message boxes
     // Chiudi_Programma: closes the connection, deletes the hand-off file, ends the program
     // with the given status.
     virtual void Chiudi_Programma(int exitStatus = 0) = 0;
+    // The user agreed to open a dial-up connection: shows the dial-up prompt, modal, and
+    // returns when it closes, whatever happened there.
+    virtual void offerDialUp() {}
+    // A send started by itself with the exit flag "True" has failed: writes the status text
+    // to standard error and ends the program with a non-zero exit status, leaving the
+    // hand-off file for the next try.
+    virtual void failUnattended(const QString& statusText) = 0;
 };
 
 } // namespace tarv

@@ -48,6 +48,7 @@ protected:
         r.window = std::make_unique<Iniziale>(settings);
         r.window->setHandOffPath(handOff);
         r.window->endProcess = [&r](int) { ++r.ends; };
+        r.window->sendAction = [] {}; // start-up is tested here, the send elsewhere
         QObject::connect(r.window.get(), &Iniziale::sendRequested, [&r] { ++r.sends; });
         r.window->Apertura();
         return r;

@@ -7,8 +7,11 @@
 #include "MessageBoxes.h"
 #include "Paths.h"
 #include "ProgramSettings.h"
+#include "Connessioni.h"
 #include "Scegli_File.h"
 #include "Services.h"
+#include "SmtpSession.h"
+#include "WSKSOCK.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -35,7 +38,8 @@
 namespace tarv {
 
 Iniziale::Iniziale(ProgramSettings& settings, QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_handOffPath(HandOffFile::besideExecutable().path()) {
+    : QWidget(parent), m_settings(settings), m_session(new SmtpSession(*this, settings, this)),
+      m_handOffPath(HandOffFile::besideExecutable().path()) {
     setObjectName(QStringLiteral("Iniziale"));
     setWindowTitle(QStringLiteral("Velinor v.1.2"));
     buildLayout();
@@ -48,6 +52,11 @@ Iniziale::Iniziale(ProgramSettings& settings, QWidget* parent)
     };
     showSettingsModal = [this] {
         Impostazioni dialog(m_settings, this);
+        dialog.exec();
+    };
+    sendAction = [this] { m_session->SendMimeConnect_Click(); };
+    showDialUp = [this] {
+        Connessioni dialog(&WSKSOCK::Connessione_Attiva, this);
         dialog.exec();
     };
 
@@ -241,6 +250,7 @@ void Iniziale::endProgram(int status) {
 }
 
 void Iniziale::Chiudi_Programma(int exitStatus) {
+    m_session->closeConnection();
     const HandOffFile handOff(handOffPath());
     if (handOff.exists())
         handOff.remove();
@@ -250,7 +260,18 @@ void Iniziale::Chiudi_Programma(int exitStatus) {
 
 void Iniziale::SendMimeConnect_Click() {
     emit sendRequested();
-    setStatus(QStringLiteral("Spedizione non ancora disponibile in questa versione."));
+    sendAction();
+}
+
+void Iniziale::offerDialUp() { showDialUp(); }
+
+void Iniziale::failUnattended(const QString& statusText) {
+    // Nobody is at the keyboard: the caller learns what happened from the error stream and
+    // the exit status, and the hand-off file stays for the next try.
+    std::fprintf(stderr, "velinor: %s\n", statusText.toLocal8Bit().constData());
+    m_session->closeConnection();
+    close();
+    endProgram(1);
 }
 
 void Iniziale::addAttachment(const QString& path) {
@@ -351,6 +372,7 @@ void Iniziale::appendEcho(const QString& received) {
     c.insertText(received);
     DataArrival->setTextCursor(c);
 }
+void Iniziale::clearEcho() { DataArrival->clear(); }
 void Iniziale::setSendEnabled(bool enabled) { SendMimeConnect->setEnabled(enabled); }
 
 } // namespace tarv

@@ -17,6 +17,7 @@ class QPushButton;
 namespace tarv {
 
 class ProgramSettings;
+class SmtpSession;
 
 // The compose window: holds the one message being prepared, starts the send and shows its
 // progress and the server's replies.
@@ -60,6 +61,12 @@ public:
     // How the program ends and how the settings window is shown; tests replace both.
     std::function<void(int status)> endProcess;
     std::function<void()> showSettingsModal;
+    // What the send action runs after announcing itself: the SMTP session's send; tests of
+    // other parts replace it.
+    std::function<void()> sendAction;
+    // The dial-up prompt, modal; tests replace it.
+    std::function<void()> showDialUp;
+    SmtpSession& session() { return *m_session; }
     // Set once the program has been told to end (before or inside its event loop).
     bool ended() const { return m_ended; }
     int exitStatus() const { return m_exitStatus; }
@@ -78,9 +85,12 @@ public:
     void setPercent(const QString& text) override;
     void setProgressWidth(int twips) override;
     void appendEcho(const QString& received) override;
+    void clearEcho() override;
     void setSendEnabled(bool enabled) override;
     QObject* owner() override { return this; }
     void Chiudi_Programma(int exitStatus = 0) override;
+    void offerDialUp() override;
+    void failUnattended(const QString& statusText) override;
 
     // Adds a path to the attachment list (dialog, drop, start-up).
     void addAttachment(const QString& path);
@@ -100,6 +110,7 @@ private:
     void endProgram(int status);
 
     ProgramSettings& m_settings;
+    SmtpSession* m_session;
     bool m_hasAttachments = false;
     QStringList m_recipients;
     QString m_lastDialogPath;

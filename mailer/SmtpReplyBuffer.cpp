@@ -1,0 +1,45 @@
+#include "SmtpReplyBuffer.h"
+
+namespace tarv {
+
+qsizetype SmtpReplyBuffer::replyLength() const {
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype lf = m_pending.indexOf('\n', start);
+        if (lf < 0)
+            return 0;
+        QByteArray line = m_pending.mid(start, lf - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        // A continuation line has "-" right after the code; anything else ends the reply
+        // (a malformed last line included, so that it is judged rather than waited for).
+        const bool continues = line.size() >= 4 && line[3] == '-';
+        start = lf + 1;
+        if (!continues)
+            return start;
+    }
+}
+
+QByteArray SmtpReplyBuffer::takeReply() {
+    const qsizetype length = replyLength();
+    if (length == 0)
+        return {};
+    const QByteArray reply = m_pending.left(length);
+    m_pending.remove(0, length);
+    return reply;
+}
+
+int SmtpReplyBuffer::codeOf(const QByteArray& reply) {
+    if (reply.size() < 3)
+        return -1;
+    int code = 0;
+    for (int i = 0; i < 3; ++i) {
+        const char c = reply[i];
+        if (c < '0' || c > '9')
+            return -1;
+        code = code * 10 + (c - '0');
+    }
+    return code;
+}
+
+} // namespace tarv

@@ -1,0 +1,357 @@
+#include "SmtpSession.h"
+
+#include "Base64.h"
+#include "EventPump.h"
+#include "MessageBoxes.h"
+#include "MessageText.h"
+#include "MimeWriter.h"
+#include "ProgramSettings.h"
+#include "Services.h"
+#include "SmtpSocket.h"
+#include "WSKSOCK.h"
+
+namespace tarv {
+
+namespace {
+
+const QString kRecipientRefused = QStringLiteral("L'indirizzo del destinatario non è corretto!");
+const QString kSenderRefused = QStringLiteral("L'indirizzo del mittente non è corretto!");
+const QString kUnexpectedCode =
+    QStringLiteral("The Server responds with an unexpected Response Code!");
+const QString kTimedOut = QStringLiteral("Errore SMTP service, timed out aspettando risposta");
+const QString kSent = QStringLiteral("La e-mail è stata spedita correttamente!");
+// A reply that never ends (no line end within this many bytes) is not a reply.
+constexpr qsizetype kLongestReply = 64 * 1024;
+
+EventPump& pump() {
+    return *Services::current().pump;
+}
+Clock& clock() {
+    return *Services::current().clock;
+}
+MessageBoxes& boxes() {
+    return *Services::current().messageBoxes;
+}
+
+} // namespace
+
+SmtpSession::SmtpSession(SendView& view, ProgramSettings& settings, QObject* parent)
+    : QObject(parent), m_view(view), m_settings(settings), m_socket(std::make_unique<SmtpSocket>()),
+      m_connectivity(&WSKSOCK::Connessione_Attiva) {
+    connect(m_socket.get(), &SmtpSocket::readyRead, this, &SmtpSession::DataArrival_MouseUp);
+}
+
+SmtpSession::~SmtpSession() = default;
+
+void SmtpSession::closeConnection() {
+    m_socket->close();
+}
+
+bool SmtpSession::connectionAlive(quint64 generation) const {
+    return generation == m_generation && m_socket->isOpen();
+}
+
+QString SmtpSession::currentRecipient() const {
+    return m_recipientIndex < m_job.recipients.size()
+               ? MessageText::trimBlanks(m_job.recipients[m_recipientIndex])
+               : QString();
+}
+
+bool SmtpSession::Ancora_Dest() const {
+    const int next = m_recipientIndex + 1;
+    return next < m_job.recipients.size() &&
+           !MessageText::trimBlanks(m_job.recipients[next]).isEmpty();
+}
+
+void SmtpSession::SendMimeConnect_Click() {
+    // One dialogue at a time: a second press while one runs would open a connection over it.
+    if (m_busy)
+        return;
+    startConnection();
+}
+
+bool SmtpSession::checkAddresses() {
+    const auto refuse = [this](const QString& text) {
+        boxes().beep();
+        boxes().show(MessageBoxRequest{QString(), text, MsgButtons::Ok, MsgIcon::Information, 0,
+                                       m_view.owner()});
+        fail(QString(), text);
+        return false;
+    };
+    const QString field = m_job.recipients.join(QLatin1Char(';'));
+    if (field.isEmpty() || !field.contains(QLatin1Char('@')))
+        return refuse(kRecipientRefused);
+    // Addresses go into commands and header lines: a line break there would let a field
+    // write commands or headers of its own.
+    for (int i = m_recipientIndex; i < m_job.recipients.size(); ++i) {
+        const QString r = m_job.recipients[i];
+        if (r.isEmpty())
+            break;
+        if (MessageText::hasControl(r))
+            return refuse(kRecipientRefused);
+    }
+    if (currentRecipient().isEmpty())
+        return refuse(kRecipientRefused);
+    if (MessageText::hasControl(m_job.sender))
+        return refuse(kSenderRefused);
+    return true;
+}
+
+void SmtpSession::startConnection() {
+    m_busy = true;
+    m_view.setSendEnabled(false);
+    m_job = m_view.job();
+    m_unattended =
+        m_job.autoSend == QLatin1String("True") && m_job.exitFlag == QLatin1String("True");
+    if (!checkAddresses())
+        return;
+
+    ++m_generation;
+    if (!m_socket->create()) {
+        fail(QStringLiteral("Cannot Create Socket."));
+        return;
+    }
+
+    if (!m_connectivity()) {
+        const auto ask = [this](const QString& text) {
+            return boxes().show(MessageBoxRequest{QString(), text, MsgButtons::YesNo,
+                                                  MsgIcon::Question, 0, m_view.owner()});
+        };
+        if (ask(QStringLiteral("Nessuna connessione Internet attiva è stata individuata. "
+                               "Attivare una connessione ora?")) == MsgAnswer::Yes) {
+            m_view.offerDialUp();
+        } else if (ask(QStringLiteral("Provare ad inviare comunque?")) != MsgAnswer::Yes) {
+            fail(QString(),
+                 QStringLiteral("Nessuna connessione Internet attiva: messaggio non spedito."));
+            return;
+        }
+    }
+
+    const QString server = m_job.server;
+    const std::uint32_t address = WSKSOCK::ResolveHost(MessageText::trimBlanks(server));
+    if (address == WSKSOCK::kNoAddress) {
+        fail(QStringLiteral("Host Sconosciuto: ") + server);
+        return;
+    }
+    if (!m_socket->connectTo(address, m_port, pump())) {
+        fail(QStringLiteral("Impossibile connettersi a ") + server +
+             WSKSOCK::SocketErrorText(m_socket->lastError()));
+        return;
+    }
+    m_view.setStatus(QStringLiteral("Connesso a ") + server);
+    if (!m_socket->startNotifications()) {
+        fail(QStringLiteral("Non Posso Processare in Asincrono."));
+        return;
+    }
+
+    m_inDialogo = true;
+    m_step = 0;
+    m_view.clearEcho();
+    m_expected = 220;
+    m_replies.clear();
+    m_echoDecoder.resetState();
+    Attendi_Risposta();
+}
+
+void SmtpSession::DataArrival_MouseUp() {
+    if (!m_socket->isOpen())
+        return;
+    QByteArray data;
+    const int count = m_socket->receive(data);
+    if (count < 0 && m_socket->lastError() == 10035)
+        return; // nothing to read after all: nothing changes
+    if (count < 1) {
+        // The socket is closed by now. Before the 221 that is the end of this message.
+        if (m_busy && m_quitAccepted != m_generation)
+            fail(count == 0
+                     ? QStringLiteral("Il server ha chiuso la connessione: messaggio non spedito.")
+                     : QStringLiteral("Connessione interrotta: ") +
+                           WSKSOCK::SocketErrorText(m_socket->lastError()));
+        return;
+    }
+    m_view.appendEcho(m_echoDecoder.decode(data));
+    if (!m_inDialogo)
+        return;
+    // The reply is judged by the wait that expects it, once it is whole.
+    m_replies.append(data);
+    if (!m_replies.hasReply() && m_replies.size() > kLongestReply)
+        fail(kUnexpectedCode);
+}
+
+void SmtpSession::Attendi_Risposta() {
+    const quint64 generation = m_generation;
+    const qint64 limit = replyLimit();
+    const qint64 start = clock().milliseconds();
+    bool warned = false;
+    while (connectionAlive(generation)) {
+        pump().pump();
+        if (!connectionAlive(generation))
+            break;
+        if (!m_writing && m_replies.hasReply()) {
+            handleReply(m_replies.takeReply());
+            continue;
+        }
+        const qint64 waited = clock().milliseconds() - start;
+        if (!warned && waited > kReplyWarningMs) {
+            m_view.setStatus(kTimedOut);
+            warned = true;
+        }
+        if (waited > limit) {
+            fail(QStringLiteral("Nessuna risposta dal server entro %1 minuti: connessione chiusa.")
+                     .arg(limit / 60000));
+            break;
+        }
+        m_socket->waitReadable(1);
+    }
+}
+
+qint64 SmtpSession::replyLimit() const {
+    switch (m_step) {
+    case 4:
+        return kDataLimitMs;
+    case 5:
+        return kMessageLimitMs;
+    default:
+        return kCommandLimitMs;
+    }
+}
+
+void SmtpSession::handleReply(const QByteArray& reply) {
+    if (SmtpReplyBuffer::codeOf(reply) != m_expected) {
+        fail(kUnexpectedCode);
+        return;
+    }
+    ++m_step;
+    if (m_step > 6) {
+        // The server has answered QUIT: the message is delivered and the connection done.
+        m_quitAccepted = m_generation;
+        m_socket->close();
+        return;
+    }
+    Passo_Successivo(m_step);
+}
+
+void SmtpSession::Passo_Successivo(int step) {
+    const quint64 generation = m_generation;
+    const auto line = [](const QString& text) { return (text + QLatin1String("\r\n")).toUtf8(); };
+    switch (step) {
+    case 1:
+        m_expected = 250;
+        if (!Invia_Testo(line(QStringLiteral("HELO ") + MessageText::domainOf(m_job.sender))))
+            return;
+        break;
+    case 2:
+        m_expected = 250;
+        if (!Invia_Testo(line(QStringLiteral("MAIL FROM: <") +
+                              MessageText::trimBlanks(m_job.sender) + QLatin1Char('>'))))
+            return;
+        break;
+    case 3:
+        m_expected = 250;
+        if (!Invia_Testo(line(QStringLiteral("RCPT TO:<") + currentRecipient() + QLatin1Char('>'))))
+            return;
+        break;
+    case 4:
+        m_expected = 354;
+        if (!Invia_Testo(line(QStringLiteral("DATA"))))
+            return;
+        break;
+    case 5: {
+        m_expected = 250;
+        if (!m_base64)
+            m_base64 = std::make_unique<Base64>();
+        MimeWriter writer(
+            m_view, *m_base64, [this](const QByteArray& piece) { return Invia_Testo(piece); },
+            m_job.hasAttachments, m_job.attachments, pauseMs());
+        m_writing = true;
+        const MimeWriter::Outcome outcome =
+            writer.SendMimetxt(m_job.sender, currentRecipient(), m_job.subject, m_job.body);
+        m_writing = false;
+        if (outcome == MimeWriter::Outcome::AttachmentFailed) {
+            // Closing before the final "." makes the server drop what it has of the message.
+            fail(QStringLiteral("Impossibile leggere l'allegato \"%1\": messaggio non spedito.")
+                     .arg(writer.failedFile()));
+            return;
+        }
+        if (outcome != MimeWriter::Outcome::Sent)
+            return;
+        break;
+    }
+    case 6:
+        m_expected = 221;
+        if (!Invia_Testo(line(QStringLiteral("QUIT"))))
+            return;
+        break;
+    default:
+        return;
+    }
+    Attendi_Risposta();
+    if (step == 6 && m_quitAccepted == generation)
+        completion();
+}
+
+bool SmtpSession::Invia_Testo(const QByteArray& text) {
+    if (!m_socket->isOpen())
+        return false;
+    if (m_socket->sendAll(text, pump(), clock(), kSendLimitMs))
+        return true;
+    if (!m_socket->isOpen())
+        return false; // closed while waiting for room; that path has said why
+    const int error = m_socket->lastError();
+    fail(QStringLiteral("Cannot Send Request. ") + QString::number(error) +
+         WSKSOCK::SocketErrorText(error));
+    return false;
+}
+
+void SmtpSession::completion() {
+    boxes().beep();
+    m_view.setStatus(kSent);
+    m_view.setProgressWidth(MimeWriter::kFullWidth);
+    m_view.setPercent(QStringLiteral("100%"));
+    m_view.clearEcho();
+    m_step = 0;
+    if (Ancora_Dest()) {
+        ++m_recipientIndex;
+        startConnection();
+        return;
+    }
+    m_inDialogo = false;
+    m_recipientIndex = 0;
+    const bool leave = m_job.exitFlag == QLatin1String("True");
+    endDialogue();
+    if (leave) {
+        m_view.Chiudi_Programma(0);
+        return;
+    }
+    const MsgAnswer answer = boxes().show(MessageBoxRequest{
+        QString(), QStringLiteral("L'E-mail è stata inviata correttamente. Uscire dal programma?"),
+        MsgButtons::YesNo, MsgIcon::Question, 0, m_view.owner()});
+    if (answer == MsgAnswer::Yes)
+        m_view.Chiudi_Programma(0);
+}
+
+void SmtpSession::fail(const QString& status, const QString& unattendedText) {
+    m_socket->close();
+    m_writing = false;
+    if (!status.isEmpty())
+        m_view.setStatus(status);
+    const bool wasSending = m_busy;
+    endDialogue();
+    if (wasSending && m_unattended)
+        m_view.failUnattended(unattendedText.isEmpty() ? status : unattendedText);
+}
+
+void SmtpSession::endDialogue() {
+    m_busy = false;
+    m_view.setSendEnabled(true);
+}
+
+qint64 SmtpSession::pauseMs() {
+    m_settings.Apri_Chiave_Programma();
+    bool ok = false;
+    const qint64 ms =
+        m_settings.Leggi_Impostazione(QStringLiteral("PausaAllegati")).trimmed().toLongLong(&ok);
+    return ok && ms >= 0 ? ms : MimeWriter::kDefaultPauseMs;
+}
+
+} // namespace tarv

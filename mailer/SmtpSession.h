@@ -1,0 +1,104 @@
+#pragma once
+
+#include "SendView.h"
+#include "SmtpReplyBuffer.h"
+
+#include <QObject>
+#include <QStringDecoder>
+
+#include <functional>
+#include <memory>
+
+namespace tarv {
+
+class Base64;
+class ProgramSettings;
+class SmtpSocket;
+
+// The SMTP client behind the compose window's send button: checks the job, opens one
+// connection per recipient to port 25 of the server, and speaks HELO, MAIL FROM, RCPT TO,
+// DATA, the message and QUIT, each command answered by one whole reply with the expected
+// code. The dialogue runs nested inside the reply waits, which let events run through the
+// process-wide event pump; the reads come from the socket's notifications.
+//
+// The window owns one session, implements SendView, connects its send button's click to
+// SendMimeConnect_Click, and calls closeConnection() from its exit routine.
+class SmtpSession : public QObject {
+    Q_OBJECT
+public:
+    // Waits without a reply: the warning shown after kReplyWarningMs, and the limits after
+    // which the connection is given up (RFC 5321 4.5.3.2).
+    static constexpr qint64 kReplyWarningMs = 20000;
+    static constexpr qint64 kCommandLimitMs = 5 * 60 * 1000;
+    static constexpr qint64 kDataLimitMs = 2 * 60 * 1000;
+    static constexpr qint64 kMessageLimitMs = 10 * 60 * 1000;
+    // How long one write may wait for the server to take data.
+    static constexpr qint64 kSendLimitMs = 3 * 60 * 1000;
+
+    SmtpSession(SendView& view, ProgramSettings& settings, QObject* parent = nullptr);
+    ~SmtpSession() override;
+
+    // The server's port; 25 unless a test says otherwise.
+    void setPort(quint16 port) { m_port = port; }
+    // Replaces the connectivity test (WSKSOCK::Connessione_Attiva).
+    void setConnectivityTest(std::function<bool()> test) { m_connectivity = std::move(test); }
+
+    bool isSending() const { return m_busy; }
+    bool dialogueActive() const { return m_inDialogo; }
+    int step() const { return m_step; }
+    int recipientIndex() const { return m_recipientIndex; }
+
+    // Step routine, reply wait and "another recipient follows".
+    void Passo_Successivo(int step);
+    void Attendi_Risposta();
+    bool Ancora_Dest() const;
+    // Sends one piece of text on the connection, all of it. On failure the status says why
+    // and the connection is closed.
+    bool Invia_Testo(const QByteArray& text);
+
+public slots:
+    // The send action. Ignored while a dialogue runs.
+    void SendMimeConnect_Click();
+    // The read handler, run once per readable or closed notification of the socket.
+    void DataArrival_MouseUp();
+    // Closes the connection, if any, at once (the program's exit routine).
+    void closeConnection();
+
+private:
+    void startConnection();
+    bool checkAddresses();
+    bool connectionAlive(quint64 generation) const;
+    void handleReply(const QByteArray& reply);
+    void completion();
+    // Ends the dialogue without the completion: closes the connection, shows the status,
+    // ends every pending wait, and gives the send button back.
+    // unattendedText replaces the status in what an unattended run reports.
+    void fail(const QString& status, const QString& unattendedText = QString());
+    void endDialogue();
+    qint64 replyLimit() const;
+    qint64 pauseMs();
+    QString currentRecipient() const;
+
+    SendView& m_view;
+    ProgramSettings& m_settings;
+    std::unique_ptr<SmtpSocket> m_socket;
+    std::unique_ptr<Base64> m_base64;
+    std::function<bool()> m_connectivity;
+    quint16 m_port = 25;
+
+    SendJob m_job;
+    bool m_unattended = false;
+    bool m_busy = false;
+    bool m_inDialogo = false;
+    int m_step = 0;
+    int m_expected = 0;
+    int m_recipientIndex = 0;
+    bool m_writing = false;
+    // Each connection gets a new generation; waits watch only their own.
+    quint64 m_generation = 0;
+    quint64 m_quitAccepted = 0;
+    SmtpReplyBuffer m_replies;
+    QStringDecoder m_echoDecoder{QStringDecoder::Utf8};
+};
+
+} // namespace tarv

@@ -1,0 +1,226 @@
+#include "WSKSOCK.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <unordered_map>
+
+namespace tarv::WSKSOCK {
+
+std::uint32_t ResolveHost(const QString& host) {
+    const QByteArray name = host.toUtf8();
+    // A dotted address is used as it stands, without a look-up. "255.255.255.255" reads as
+    // the not-found value, as inet_addr has always had it.
+    in_addr direct{};
+    if (inet_aton(name.constData(), &direct) != 0)
+        return direct.s_addr;
+    if (name.isEmpty() || name.contains('\0'))
+        return kNoAddress;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 || !found)
+        return kNoAddress;
+    std::uint32_t address = kNoAddress;
+    for (addrinfo* ai = found; ai; ai = ai->ai_next) {
+        if (ai->ai_family == AF_INET && ai->ai_addr) {
+            address = reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr;
+            break;
+        }
+    }
+    freeaddrinfo(found);
+    return address;
+}
+
+QString AddressToText(std::uint32_t address) {
+    in_addr a{};
+    a.s_addr = address;
+    char text[INET_ADDRSTRLEN] = {};
+    if (!inet_ntop(AF_INET, &a, text, sizeof text))
+        return QStringLiteral("255.255.255.255");
+    return QString::fromLatin1(text).left(32);
+}
+
+QString HostAddressText(const QString& host) {
+    return AddressToText(ResolveHost(host));
+}
+
+QString LocalHostName() {
+    char buffer[256] = {};
+    if (gethostname(buffer, sizeof buffer - 1) != 0)
+        buffer[0] = '\0';
+    const QString name = QString::fromUtf8(buffer, qstrnlen(buffer, sizeof buffer));
+    return name.isEmpty() ? QStringLiteral("Unknown") : name;
+}
+
+QString LocalAddress() {
+    return HostAddressText(LocalHostName());
+}
+
+bool Connessione_Attiva() {
+    const QString address = LocalAddress();
+    return !(address == QLatin1String("127.0.0.1") || address.isEmpty());
+}
+
+QString SocketErrorText(int code) {
+    static const std::unordered_map<int, const char*> texts = {
+        {10004, "Interrupted system call."},
+        {10009, "Bad file number."},
+        {10013, "Permission Denied."},
+        {10014, "Bad Address."},
+        {10022, "Invalid Argument."},
+        {10024, "Too many open files."},
+        {10035, "Operation would block."},
+        {10036, "Operation now in progress."},
+        {10037, "Operation already in progress."},
+        {10038, "Socket operation on nonsocket."},
+        {10039, "Destination address required."},
+        {10040, "Message too long."},
+        {10041, "Protocol wrong type for socket."},
+        {10042, "Protocol not available."},
+        {10043, "Protocol not supported."},
+        {10044, "Socket type not supported."},
+        {10045, "Operation not supported on socket."},
+        {10046, "Protocol family not supported."},
+        {10047, "Address family not supported by protocol family."},
+        {10048, "Address already in use."},
+        {10049, "Can't assign requested address."},
+        {10050, "Network is down."},
+        {10051, "Network is unreachable."},
+        {10052, "Network dropped connection."},
+        {10053, "Software caused connection abort."},
+        {10054, "Connection reset by peer."},
+        {10055, "No buffer space available."},
+        {10056, "Socket is already connected."},
+        {10057, "Socket is not connected."},
+        {10058, "Can't send after socket shutdown."},
+        {10059, "Too many references: can't splice."},
+        {10060, "Connection timed out."},
+        {10061, "Connection refused."},
+        {10062, "Too many levels of symbolic links."},
+        {10063, "File name too long."},
+        {10064, "Host is down."},
+        {10065, "No route to host."},
+        {10066, "Directory not empty."},
+        {10067, "Too many processes."},
+        {10068, "Too many users."},
+        {10069, "Disk quota exceeded."},
+        {10070, "Stale NFS file handle."},
+        {10071, "Too many levels of remote in path."},
+        {10091, "Network subsystem is unusable."},
+        {10092, "Winsock DLL cannot support this application."},
+        {10093, "Winsock not initialized."},
+        {10101, "Disconnect."},
+        {11001, "Host not found."},
+        {11002, "Nonauthoritative host not found."},
+        {11003, "Nonrecoverable error."},
+        {11004, "Valid name, no data record of requested type."},
+    };
+    const auto it = texts.find(code);
+    return it == texts.end() ? QString() : QString::fromLatin1(it->second);
+}
+
+int winsockError(int e) {
+    switch (e) {
+    case 0:
+        return 0;
+    case EINTR:
+        return 10004;
+    case EBADF:
+        return 10009;
+    case EACCES:
+    case EPERM:
+        return 10013;
+    case EFAULT:
+        return 10014;
+    case EINVAL:
+        return 10022;
+    case EMFILE:
+    case ENFILE:
+        return 10024;
+    case EAGAIN:
+        return 10035; // EWOULDBLOCK is the same value on Linux
+    case EINPROGRESS:
+        return 10036;
+    case EALREADY:
+        return 10037;
+    case ENOTSOCK:
+        return 10038;
+    case EDESTADDRREQ:
+        return 10039;
+    case EMSGSIZE:
+        return 10040;
+    case EPROTOTYPE:
+        return 10041;
+    case ENOPROTOOPT:
+        return 10042;
+    case EPROTONOSUPPORT:
+        return 10043;
+    case ESOCKTNOSUPPORT:
+        return 10044;
+    case EOPNOTSUPP:
+        return 10045;
+    case EPFNOSUPPORT:
+        return 10046;
+    case EAFNOSUPPORT:
+        return 10047;
+    case EADDRINUSE:
+        return 10048;
+    case EADDRNOTAVAIL:
+        return 10049;
+    case ENETDOWN:
+        return 10050;
+    case ENETUNREACH:
+        return 10051;
+    case ENETRESET:
+        return 10052;
+    case ECONNABORTED:
+        return 10053;
+    case ECONNRESET:
+    case EPIPE:
+        return 10054;
+    case ENOBUFS:
+    case ENOMEM:
+        return 10055;
+    case EISCONN:
+        return 10056;
+    case ENOTCONN:
+        return 10057;
+    case ESHUTDOWN:
+        return 10058;
+    case ETOOMANYREFS:
+        return 10059;
+    case ETIMEDOUT:
+        return 10060;
+    case ECONNREFUSED:
+        return 10061;
+    case ELOOP:
+        return 10062;
+    case ENAMETOOLONG:
+        return 10063;
+    case EHOSTDOWN:
+        return 10064;
+    case EHOSTUNREACH:
+        return 10065;
+    case ENOTEMPTY:
+        return 10066;
+    case EUSERS:
+        return 10068;
+    case EDQUOT:
+        return 10069;
+    case ESTALE:
+        return 10070;
+    case EREMOTE:
+        return 10071;
+    default:
+        return e;
+    }
+}
+
+} // namespace tarv::WSKSOCK

@@ -1,0 +1,172 @@
+// The program itself, started as another program would start it after dropping a hand-off
+// file beside it: the message goes out with nobody at the keyboard and the program ends.
+#include "ProgramSettings.h"
+#include "SendTestSupport.h"
+
+#include "TestWindowsDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace tarv;
+
+namespace {
+
+class ProgramSendTest : public WindowsDirTest {
+protected:
+    QString program;
+    QString handOff;
+
+    void SetUp() override {
+        if (!enterOwnNetwork())
+            GTEST_SKIP() << "needs root: the program sends to port 25 and runs under a host "
+                            "name of its own, which a network namespace of the test's own offers";
+        QDir().mkpath(win.file("system"));
+        program = win.file("system/velinor");
+        ASSERT_TRUE(QFile::copy(
+            QString::fromLocal8Bit(qgetenv("TARV_BUILD_DIR")) + "/mailer/velinor", program));
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        handOff = win.file("system/Default.ini");
+    }
+
+    void store(const QString& server) {
+        ProgramSettings settings(&win.registry);
+        settings.Apri_Chiave_Programma();
+        settings.Crea_Chiave(ProgramSettings::kProgramKey);
+        settings.Apri_Chiave_Programma();
+        settings.Scrivi_Impostazione("SMTP", server);
+        settings.Scrivi_Impostazione("Email", "mario@rossi.it");
+        settings.Scrivi_Impostazione("PausaAllegati", "0");
+    }
+
+    struct Outcome {
+        int exitCode = -1;
+        QByteArray errors;
+    };
+    // Runs the program under a host name that resolves to no address, so that the machine
+    // counts as on line and no question waits for an answer.
+    Outcome run() {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start("unshare",
+                {"--uts", "sh", "-c", "hostname velinor-e2e.invalid && exec \"$0\"", program});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                p.readAllStandardError()};
+    }
+};
+
+TEST_F(ProgramSendTest, UnattendedSendFromTheHandOffFile) {
+    SinkServer sink;
+    ASSERT_TRUE(sink.start()) << sink.error().toStdString();
+    ASSERT_EQ(sink.port(), 25);
+    store("127.0.0.1");
+    const QString attachment = win.write("fattura.pdf", QByteArray("%PDF-1.4\n\0\xff", 12));
+    win.write("system/Default.ini",
+              "[Dati]\r\nDest=anna@bianchi.it; bruno@verdi.it\r\nSubject=Fattura\r\n"
+              "Testo=In allegato la fattura.\r\nAllegato=" +
+                  attachment.toUtf8() + "\r\nNascosto=True\r\nEsci=True\r\n");
+    QFile::setPermissions(handOff, QFile::ReadOwner | QFile::WriteOwner);
+
+    const Outcome o = run();
+    EXPECT_EQ(o.exitCode, 0) << o.errors.constData();
+    EXPECT_FALSE(QFile::exists(handOff));
+    ASSERT_EQ(sink.messageCount(), 2);
+    const QStringList to = {"anna@bianchi.it", "bruno@verdi.it"};
+    for (int i = 1; i <= 2; ++i) {
+        const QJsonObject m = sink.summary(i);
+        EXPECT_EQ(m["rcpt_tos"].toArray(), QJsonArray{to[i - 1]});
+        EXPECT_EQ(m["subject"].toString(), "Fattura");
+        const QJsonArray parts = m["attachments"].toArray();
+        ASSERT_EQ(parts.size(), 1);
+        EXPECT_EQ(QByteArray::fromBase64(parts[0].toObject()["data"].toString().toLatin1()),
+                  QByteArray("%PDF-1.4\n\0\xff", 12));
+    }
+}
+
+TEST_F(ProgramSendTest, FailedUnattendedSendTellsTheCaller) {
+    store("no-such-host.invalid");
+    win.write("system/Default.ini",
+              "[Dati]\nDest=anna@bianchi.it\nSubject=Fattura\nTesto=x\nNascosto=True\nEsci=True\n");
+    QFile::setPermissions(handOff, QFile::ReadOwner | QFile::WriteOwner);
+    const Outcome o = run();
+    EXPECT_NE(o.exitCode, 0);
+    EXPECT_TRUE(o.errors.contains("Host Sconosciuto: no-such-host.invalid"))
+        << o.errors.constData();
+    EXPECT_TRUE(QFile::exists(handOff)); // kept for the next try
+}
+
+} // namespace
+
+// The compose window drives its session: the button, the echo box, the status, percentage and
+// progress frame.
+#include "Iniziale.h"
+#include "SmtpSession.h"
+
+#include <QCoreApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+class WindowSendTest : public WindowsDirTest {
+protected:
+    ProgramSettings settings{&win.registry};
+    ScriptedServer server;
+    std::unique_ptr<Iniziale> w;
+    int ends = -1;
+
+    void SetUp() override {
+        win.pump.hook = [] { QCoreApplication::processEvents(); };
+        settings.Apri_Chiave_Programma();
+        settings.Crea_Chiave(ProgramSettings::kProgramKey);
+        settings.Apri_Chiave_Programma();
+        settings.Scrivi_Impostazione("PausaAllegati", "0");
+        w = std::make_unique<Iniziale>(settings);
+        w->setHandOffPath(win.file("system/Default.ini"));
+        w->endProcess = [this](int status) { ends = status; };
+        w->session().setPort(server.port());
+        w->session().setConnectivityTest([] { return true; });
+        w->MailServer->setText("127.0.0.1");
+        w->FromBox->setText("mario@rossi.it");
+        w->Tobox->setText("anna@bianchi.it");
+        w->Subjekt->setText("Prova");
+        w->Mailtxt->setPlainText("Testo");
+        w->show();
+    }
+};
+
+TEST_F(WindowSendTest, SpedisciSendsAndShowsTheOutcome) {
+    win.boxes.answer(MsgAnswer::Yes); // leave the program
+    w->SendMimeConnect->click();
+    EXPECT_EQ(server.messages.size(), 1);
+    EXPECT_EQ(w->Process->text(), "La e-mail è stata spedita correttamente!");
+    EXPECT_EQ(w->lblpcent->text(), "100%");
+    EXPECT_EQ(w->frm2->width(), 4740 / 15);
+    EXPECT_TRUE(w->DataArrival->toPlainText().isEmpty()); // cleared at the end
+    EXPECT_TRUE(w->SendMimeConnect->isEnabled());
+    EXPECT_EQ(ends, 0);
+}
+
+TEST_F(WindowSendTest, RefusedRecipientLeavesTheRepliesInTheEchoBox) {
+    server.script["RCPT"] = {ScriptedServer::Act::Reply, "550 5.1.1 utente sconosciuto\r\n"};
+    w->SendMimeConnect->click();
+    EXPECT_EQ(w->Process->text(), "The Server responds with an unexpected Response Code!");
+    EXPECT_TRUE(w->DataArrival->toPlainText().startsWith("220 fake.test ESMTP ready"));
+    EXPECT_TRUE(w->DataArrival->toPlainText().endsWith("550 5.1.1 utente sconosciuto\n"));
+    EXPECT_TRUE(w->SendMimeConnect->isEnabled());
+    EXPECT_EQ(ends, -1);
+    if (!qEnvironmentVariableIsEmpty("TARV_GRAB_DIR"))
+        w->grab().save(qEnvironmentVariable("TARV_GRAB_DIR") + "/velinor-refused.png");
+}
+
+} // namespace

@@ -1,0 +1,219 @@
+#include "SendTestSupport.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tarv {
+
+bool enterOwnNetwork() {
+    static const bool entered = [] {
+        if (geteuid() != 0 || unshare(CLONE_NEWNET) != 0)
+            return false;
+        // Children inherit the namespace of the thread that starts them: this one.
+        return QProcess::execute(QStringLiteral("ip"), {"link", "set", "lo", "up"}) == 0;
+    }();
+    return entered;
+}
+
+bool SinkServer::start() {
+    // Port 25 in a namespace of our own; else port 25 of this machine when we may bind it and
+    // it is free; else any free port (the send is then pointed at it).
+    const bool own = enterOwnNetwork();
+    if (own || geteuid() == 0) {
+        if (launch(25) || own)
+            return m_port != 0;
+        stop();
+    }
+    return launch(0);
+}
+
+bool SinkServer::launch(quint16 wanted) {
+    const QString script =
+        QString::fromLocal8Bit(qgetenv("TARV_SOURCE_DIR")) + "/mailer/tests/smtp_sink.py";
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral("/usr/bin/python3"),
+                    {script, "127.0.0.1", QString::number(wanted), m_dir.path()});
+    if (!m_process.waitForStarted(10000)) {
+        m_error = "cannot start " + script;
+        return false;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray line;
+    while (!line.contains('\n') && timer.elapsed() < 20000) {
+        if (!m_process.waitForReadyRead(200) && m_process.state() != QProcess::Running)
+            break;
+        line += m_process.readAllStandardOutput();
+    }
+    if (!line.startsWith("READY ")) {
+        m_error = "the SMTP server did not start: " + QString::fromUtf8(line);
+        return false;
+    }
+    m_port = quint16(line.mid(6).trimmed().toUInt());
+    return true;
+}
+
+void SinkServer::stop() {
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(10000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+int SinkServer::messageCount() const {
+    return int(QDir(m_dir.path()).entryList({"*.json"}, QDir::Files).size());
+}
+
+QByteArray SinkServer::raw(int n) const {
+    QFile f(m_dir.filePath(QString::number(n) + ".eml"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QJsonObject SinkServer::summary(int n) const {
+    QFile f(m_dir.filePath(QString::number(n) + ".json"));
+    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
+                                       : QJsonObject();
+}
+
+ScriptedServer::ScriptedServer() : m_server(new QTcpServer(this)) {
+    script["GREETING"] = {Act::Reply, "220 fake.test ESMTP ready\r\n"};
+    script["HELO"] = {Act::Reply, "250 fake.test\r\n"};
+    script["MAIL"] = {Act::Reply, "250 2.1.0 Ok\r\n"};
+    script["RCPT"] = {Act::Reply, "250 2.1.5 Ok\r\n"};
+    script["DATA"] = {Act::Reply, "354 End data with <CR><LF>.<CR><LF>\r\n"};
+    script["END"] = {Act::Reply, "250 2.0.0 Ok: queued\r\n"};
+    script["QUIT"] = {Act::Reply, "221 2.0.0 Bye\r\n"};
+    script["RESET"] = {Act::Reset, {}};
+    m_server->listen(QHostAddress::LocalHost, 0);
+    connect(m_server, &QTcpServer::newConnection, this, &ScriptedServer::accept);
+}
+
+ScriptedServer::~ScriptedServer() = default;
+
+quint16 ScriptedServer::port() const {
+    return m_server->serverPort();
+}
+
+void ScriptedServer::accept() {
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        ++connections;
+        socket->setParent(this);
+        socket->setReadBufferSize(16 * 1024);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onData(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this] { clientClosed = true; });
+        respond(socket, "GREETING");
+    }
+}
+
+void ScriptedServer::writePieces(QTcpSocket* socket, const QByteArray& text) {
+    if (pieceSize <= 0) {
+        socket->write(text);
+        socket->flush();
+        return;
+    }
+    // One piece per pass of the event loop, so that the client reads them one by one.
+    for (qsizetype i = 0; i < text.size(); i += pieceSize) {
+        const QByteArray piece = text.mid(i, pieceSize);
+        QTimer::singleShot(int(i / pieceSize) * 3, socket, [socket, piece] {
+            socket->write(piece);
+            socket->flush();
+        });
+    }
+}
+
+void ScriptedServer::respond(QTcpSocket* socket, const QByteArray& key) {
+    const Response r = script[key];
+    switch (r.act) {
+    case Act::Reply:
+        writePieces(socket, r.text);
+        break;
+    case Act::Close:
+        socket->disconnectFromHost();
+        break;
+    case Act::Silence:
+        break;
+    case Act::Reset:
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        {
+            struct linger l {
+                1, 0
+            };
+            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &l, sizeof l);
+        }
+        socket->abort();
+        break;
+    }
+}
+
+void ScriptedServer::onData(QTcpSocket* socket) {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (m_holdUntil[socket] > now) {
+        QTimer::singleShot(int(m_holdUntil[socket] - now) + 1, socket,
+                           [this, socket] { onData(socket); });
+        return;
+    }
+    QByteArray& buffer = m_buffers[socket];
+    buffer += socket->readAll();
+    for (;;) {
+        if (m_inData[socket]) {
+            // Message content: complete lines only, until the line ".".
+            const qsizetype end = buffer.indexOf("\r\n");
+            if (end < 0)
+                return;
+            QByteArray line = buffer.left(end);
+            buffer.remove(0, end + 2);
+            if (line == ".") {
+                m_inData[socket] = false;
+                messages << m_content[socket];
+                m_content[socket].clear();
+                respond(socket, "END");
+                continue;
+            }
+            if (line.startsWith('.'))
+                line.remove(0, 1);
+            m_content[socket] += line + "\r\n";
+            if (resetAfterContent && m_content[socket].size() >= resetAfterContent) {
+                respond(socket, "RESET");
+                return;
+            }
+            continue;
+        }
+        const qsizetype end = buffer.indexOf("\r\n");
+        if (end < 0)
+            return;
+        const QByteArray line = buffer.left(end);
+        buffer.remove(0, end + 2);
+        commands << line;
+        const QByteArray verb = line.left(4).toUpper();
+        if (verb == "DATA" && script["DATA"].act == Act::Reply &&
+            script["DATA"].text.startsWith("354")) {
+            m_inData[socket] = true;
+            if (holdContentMs > 0) {
+                m_holdUntil[socket] = QDateTime::currentMSecsSinceEpoch() + holdContentMs;
+                respond(socket, verb);
+                QTimer::singleShot(holdContentMs + 1, socket, [this, socket] { onData(socket); });
+                return;
+            }
+        }
+        respond(socket, verb);
+        if (socket->state() != QAbstractSocket::ConnectedState)
+            return;
+    }
+}
+
+} // namespace tarv
