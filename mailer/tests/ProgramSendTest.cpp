@@ -157,6 +157,44 @@ TEST_F(WindowSendTest, SpedisciSendsAndShowsTheOutcome) {
     EXPECT_EQ(ends, 0);
 }
 
+TEST_F(WindowSendTest, ProgressFrameAndPercentageFollowTheSend) {
+    const QString file = win.write("listino.bin", QByteArray(100 * 1024, 'x'));
+    w->addAttachment(file);
+    // What the window shows, read every time the send lets events run.
+    std::vector<std::pair<int, QString>> seen;
+    win.pump.hook = [&] {
+        const std::pair<int, QString> now{w->frm2->width(), w->lblpcent->text()};
+        if (seen.empty() || seen.back() != now)
+            seen.push_back(now);
+        QCoreApplication::processEvents();
+    };
+    win.boxes.answer(MsgAnswer::No); // stay in the program
+    w->SendMimeConnect->click();
+    ASSERT_EQ(server.messages.size(), 1);
+    EXPECT_EQ(w->lblpcent->text(), "100%");
+    EXPECT_EQ(w->frm2->width(), 316);
+
+    // The file is read into the first half of the bar and sent in the second, piece by piece.
+    bool reading = false, sending = false;
+    int last = -1;
+    for (const auto& [width, text] : seen) {
+        ASSERT_TRUE(text.endsWith('%')) << text.toStdString();
+        const int percent = text.chopped(1).toInt();
+        // The percentage is the whole part of the share the frame shows.
+        EXPECT_GE(width, percent * 316 / 100.0 - 1) << text.toStdString();
+        EXPECT_LE(width, (percent + 1) * 316 / 100.0 + 1) << text.toStdString();
+        reading |= percent > 0 && percent < 50;
+        sending |= percent > 50 && percent < 100;
+        if (percent < 50)
+            last = -1; // the text, or the reading of the file: a phase of its own
+        EXPECT_GE(width, last); // within the sending of the file the bar only grows
+        last = percent >= 50 ? width : -1;
+    }
+    EXPECT_TRUE(reading);
+    EXPECT_TRUE(sending);
+    EXPECT_GE(seen.size(), 10u);
+}
+
 TEST_F(WindowSendTest, RefusedRecipientLeavesTheRepliesInTheEchoBox) {
     server.script["RCPT"] = {ScriptedServer::Act::Reply, "550 5.1.1 utente sconosciuto\r\n"};
     w->SendMimeConnect->click();
