@@ -101,6 +101,24 @@ TEST_F(SessionTest, GoodDialogue) {
     EXPECT_EQ(session->recipientIndex(), 0);
 }
 
+TEST_F(SessionTest, EveryLineEndReachesTheWireAsCrLf) {
+    // The text box gives bare LF; other sources may give bare CR. On the wire every line ends
+    // in CR LF, and no bare CR or LF is left to smuggle a command past the server.
+    view.jobFields.body = "uno\ndue\rtre\r\nquattro\n.\nfine";
+    send();
+    ASSERT_EQ(server.messages.size(), 1);
+    const QByteArray m = server.messages[0];
+    EXPECT_TRUE(m.contains("\r\n\r\nuno\r\ndue\r\ntre\r\nquattro\r\n.\r\nfine\r\n"))
+        << m.toStdString();
+    for (qsizetype i = 0; i < m.size(); ++i) {
+        if (m[i] == '\n')
+            ASSERT_TRUE(i > 0 && m[i - 1] == '\r') << "bare LF at " << i;
+        if (m[i] == '\r')
+            ASSERT_TRUE(i + 1 < m.size() && m[i + 1] == '\n') << "bare CR at " << i;
+    }
+    EXPECT_EQ(view.lastStatus(), kSuccess);
+}
+
 TEST_F(SessionTest, ExitQuestionYesEndsTheProgram) {
     win.boxes.answers = {MsgAnswer::Yes};
     send();
