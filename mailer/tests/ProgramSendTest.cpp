@@ -195,6 +195,25 @@ TEST_F(WindowSendTest, ProgressFrameAndPercentageFollowTheSend) {
     EXPECT_GE(seen.size(), 10u);
 }
 
+TEST_F(WindowSendTest, ClosingTheWindowMidSendDropsTheConnection) {
+    server.script["DATA"] = {ScriptedServer::Act::Silence, {}};
+    win.clock.step = 1000; // a wait left running would give up within a few hundred pumps
+    win.pump.hook = [&] {
+        QCoreApplication::processEvents();
+        if (server.commands.contains("DATA") && w->isVisible())
+            w->close(); // the user closes the window while the reply is awaited
+    };
+    w->SendMimeConnect->click();
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(server.clientClosed);
+    EXPECT_TRUE(server.messages.isEmpty());
+    EXPECT_TRUE(win.boxes.shown.empty()); // no completion question behind a closed window
+    EXPECT_FALSE(w->Process->text().startsWith("Nessuna risposta")) << w->Process->text().toStdString();
+    EXPECT_EQ(ends, -1);
+}
+
 TEST_F(WindowSendTest, RefusedRecipientLeavesTheRepliesInTheEchoBox) {
     server.script["RCPT"] = {ScriptedServer::Act::Reply, "550 5.1.1 utente sconosciuto\r\n"};
     w->SendMimeConnect->click();

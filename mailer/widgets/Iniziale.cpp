@@ -14,6 +14,7 @@
 #include "WSKSOCK.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -256,6 +257,14 @@ void Iniziale::Chiudi_Programma(int exitStatus) {
         handOff.remove();
     close();
     endProgram(exitStatus);
+}
+
+void Iniziale::closeEvent(QCloseEvent* event) {
+    // Closing the window ends the program, so a send still running must not go on unseen:
+    // dropping the connection ends every wait, the server discards the partial message, and
+    // the hand-off file stays for the next start.
+    m_session->closeConnection();
+    QWidget::closeEvent(event);
 }
 
 void Iniziale::SendMimeConnect_Click() {
