@@ -22,30 +22,10 @@ const InterfaceInfo& collectionInterface() {
 
 namespace {
 
-class EnumVariant final : public IEnumVARIANT {
+class EnumVariant final : public ComObject<EnumVariant, IEnumVARIANT, IID_IEnumVARIANT> {
 public:
     explicit EnumVariant(std::shared_ptr<const std::vector<Variant>> items, size_t at = 0)
-        : m_items(std::move(items)), m_at(at) {
-        ModuleCounts::objectCreated();
-    }
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumVARIANT) {
-            *ppv = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG n = --m_refs;
-        if (n == 0)
-            delete this;
-        return n;
-    }
+        : m_items(std::move(items)), m_at(at) {}
     HRESULT Next(ULONG celt, Variant* out, ULONG* fetched) override {
         if (!out && celt)
             return E_POINTER;
@@ -73,10 +53,8 @@ public:
     }
 
 private:
-    ~EnumVariant() { ModuleCounts::objectDestroyed(); }
     std::shared_ptr<const std::vector<Variant>> m_items;
     size_t m_at;
-    std::atomic<ULONG> m_refs{1};
 };
 
 } // namespace

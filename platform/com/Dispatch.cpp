@@ -286,27 +286,9 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
 
 namespace {
 
-class TypeInfo final : public ITypeInfo {
+class TypeInfo final : public ComObject<TypeInfo, ITypeInfo, IID_ITypeInfo> {
 public:
-    explicit TypeInfo(const InterfaceInfo& info) : m_info(info) { ModuleCounts::objectCreated(); }
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ITypeInfo) {
-            *ppv = static_cast<ITypeInfo*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG n = --m_refs;
-        if (n == 0)
-            delete this;
-        return n;
-    }
+    explicit TypeInfo(const InterfaceInfo& info) : m_info(info) {}
     const InterfaceInfo* GetInterfaceInfo() override { return &m_info; }
     HRESULT GetIDsOfNames(const QString* names, uint32_t count, DISPID* ids) override {
         return dispatchGetIDsOfNames(m_info, names, count, ids);
@@ -327,9 +309,7 @@ public:
     }
 
 private:
-    ~TypeInfo() { ModuleCounts::objectDestroyed(); }
     const InterfaceInfo& m_info;
-    std::atomic<ULONG> m_refs{1};
 };
 
 } // namespace

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "ComObject.h"
 #include "ErrorInfo.h"
 #include "Interfaces.h"
 #include "MemberTable.h"
 
 #include <QString>
 
-#include <atomic>
 #include <thread>
 
 namespace tarv::com {
@@ -26,44 +26,17 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
 // Type information over a member table (a new reference).
 ITypeInfo* newTypeInfo(const InterfaceInfo& info);
 
-// Live objects and server locks of the process's component libraries (DllCanUnloadNow).
-struct ModuleCounts {
-    static void objectCreated();
-    static void objectDestroyed();
-    static void lock(bool on);
-    static bool idle();
-};
-
 // The IUnknown and IDispatch halves of an object whose default interface is I (a C++ dual
 // interface). The object lives as long as it is referenced, belongs to the thread that made it
 // (Invoke from another thread fails with RPC_E_WRONG_THREAD), and raises errors with its
 // programmatic identifier as source.
-template <class I> class DispatchObject : public I {
+template <class I> class DispatchObject : public ComObject<DispatchObject<I>, I, IID_IDispatch> {
+    friend class ComObject<DispatchObject<I>, I, IID_IDispatch>;
+
 public:
     DispatchObject(const InterfaceInfo& info, QString source)
-        : m_info(info), m_source(std::move(source)), m_owner(std::this_thread::get_id()) {
-        ModuleCounts::objectCreated();
-    }
-    DispatchObject(const DispatchObject&) = delete;
-    DispatchObject& operator=(const DispatchObject&) = delete;
+        : m_info(info), m_source(std::move(source)), m_owner(std::this_thread::get_id()) {}
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == m_info.iid) {
-            *ppv = static_cast<I*>(this);
-            this->AddRef();
-            return S_OK;
-        }
-        return queryOther(riid, ppv);
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG n = --m_refs;
-        if (n == 0)
-            delete this;
-        return n;
-    }
     HRESULT GetTypeInfoCount(uint32_t* count) override {
         if (!count)
             return E_POINTER;
@@ -95,7 +68,8 @@ public:
     const QString& source() const { return m_source; }
 
 protected:
-    virtual ~DispatchObject() { ModuleCounts::objectDestroyed(); }
+    ~DispatchObject() override = default;
+    bool isAlso(REFIID riid) const { return riid == m_info.iid; }
     // Interfaces besides IUnknown, IDispatch and the default one.
     virtual HRESULT queryOther(REFIID, void** ppv) {
         *ppv = nullptr;
@@ -120,7 +94,6 @@ private:
     const InterfaceInfo& m_info;
     QString m_source;
     std::thread::id m_owner;
-    std::atomic<ULONG> m_refs{1};
 };
 
 // Creates an object of class T (constructed with args) with one reference and queries it.

@@ -14,27 +14,9 @@ namespace tarv::com {
 
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<ClassFactory, IClassFactory, IID_IClassFactory> {
 public:
-    explicit ClassFactory(const ClassInfo& cls) : m_class(cls) { ModuleCounts::objectCreated(); }
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG n = --m_refs;
-        if (n == 0)
-            delete this;
-        return n;
-    }
+    explicit ClassFactory(const ClassInfo& cls) : m_class(cls) {}
     // Every request gives a fresh instance.
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
         if (!ppv)
@@ -50,9 +32,7 @@ public:
     }
 
 private:
-    ~ClassFactory() { ModuleCounts::objectDestroyed(); }
     const ClassInfo& m_class;
-    std::atomic<ULONG> m_refs{1};
 };
 
 const QString kPlatformKey = QStringLiteral("linux");
