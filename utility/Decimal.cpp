@@ -1,10 +1,10 @@
 #include "Decimal.h"
 
+#include "Conversions.h"
+
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <langinfo.h>
 
 namespace tarv {
 
@@ -411,58 +411,7 @@ QString Decimal::toText(QStringView decimalSeparator) const {
 }
 
 QString localeDecimalSeparator() {
-    const char* radix = nl_langinfo(RADIXCHAR);
-    if (!radix || !*radix)
-        return QStringLiteral(".");
-    return QString::fromLocal8Bit(radix);
-}
-
-QString doubleToText(double value, QStringView decimalSeparator) {
-    if (std::isnan(value))
-        return QStringLiteral("NaN");
-    if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
-    if (value == 0)
-        return QStringLiteral("0");
-
-    // 15 significant digits, correctly rounded, and the decimal exponent. The C library's
-    // radix character depends on the locale, so only the digits and the exponent are read.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
-    QString digits;
-    const char* p = buf;
-    for (; *p && *p != 'e'; ++p)
-        if (*p >= '0' && *p <= '9')
-            digits.append(QLatin1Char(*p));
-    const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
-    while (digits.size() > 1 && digits.endsWith(u'0'))
-        digits.chop(1);
-    const int n = int(digits.size());
-
-    QString text = value < 0 ? QStringLiteral("-") : QString();
-    if (exponent >= 0 && exponent <= 14) {
-        if (n <= exponent + 1) {
-            text += digits + QString(exponent + 1 - n, u'0');
-        } else {
-            text += digits.left(exponent + 1);
-            text += decimalSeparator;
-            text += digits.mid(exponent + 1);
-        }
-    } else if (exponent < 0 && (-exponent - 1) + n <= 15) {
-        text += u'0';
-        text += decimalSeparator;
-        text += QString(-exponent - 1, u'0');
-        text += digits;
-    } else {
-        text += digits.left(1);
-        if (n > 1) {
-            text += decimalSeparator;
-            text += digits.mid(1);
-        }
-        text += exponent < 0 ? QStringLiteral("E-") : QStringLiteral("E+");
-        text += QString::number(std::abs(exponent)).rightJustified(2, u'0');
-    }
-    return text;
+    return QString(com::userNumberFormat().decimal);
 }
 
 } // namespace tarv

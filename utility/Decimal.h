@@ -107,18 +107,10 @@ private:
     friend class DecimalArithmetic;
 };
 
-// Number text as the automation conversion writes it for the user's locale.
-
-// The decimal separator of the calling thread's LC_NUMERIC locale. Qt programs start in
-// the user's locale (QCoreApplication sets it from the environment); a host that never
-// calls setlocale() runs in the C locale, whose separator is ".".
+// The decimal separator of the calling thread's LC_NUMERIC locale, as the component layer's
+// conversions read it (com::userNumberFormat). Qt programs start in the user's locale
+// (QCoreApplication sets it from the environment); a host that never calls setlocale() runs
+// in the C locale, whose separator is ".".
 QString localeDecimalSeparator();
-
-// A double as text: 15 significant digits, trailing zeros dropped, no thousands separator,
-// the given decimal separator; without exponent when the digits fit in 15 places
-// (999999999999999, 0.000000000056789), else as mantissa and "E+dd"/"E-dd" (1E+15,
-// 5.6789E-12). Negative zero is "0"; NaN and infinities, which the automation types never
-// carry, come out as "NaN", "Inf" and "-Inf".
-QString doubleToText(double value, QStringView decimalSeparator);
 
 } // namespace tarv

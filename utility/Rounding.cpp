@@ -1,5 +1,7 @@
 #include "Rounding.h"
 
+#include "Conversions.h"
+
 #include <cmath>
 
 namespace tarv {
@@ -12,7 +14,12 @@ QString textOf(const NumberArg& value, QStringView decimalSeparator) {
     case NumberArg::Kind::Integer:
         return QString::number(value.integer);
     case NumberArg::Kind::Double:
-        return doubleToText(value.real, decimalSeparator);
+        // NaN and infinities have no digits and no separator to find.
+        if (std::isnan(value.real))
+            return QStringLiteral("NaN");
+        if (std::isinf(value.real))
+            return value.real < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
+        return com::doubleToText(value.real, decimalSeparator);
     case NumberArg::Kind::Decimal:
         return value.decimal.toText(decimalSeparator);
     case NumberArg::Kind::String:

@@ -66,7 +66,8 @@ private:
 
 // The text of a value as the automation conversion writes it, with the given decimal
 // separator: a string is its own text; Empty and Null give ""; Booleans "True" and
-// "False"; integers their digits; doubles 15 significant digits (doubleToText); decimals
+// "False"; integers their digits; doubles 15 significant digits (com::doubleToText; NaN and
+// infinities, which the automation types never carry, as "NaN", "Inf" and "-Inf"); decimals
 // their exact digits (Decimal::toText).
 QString textOf(const NumberArg& value, QStringView decimalSeparator);
 // The same in the calling thread's LC_NUMERIC locale.

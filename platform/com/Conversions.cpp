@@ -21,7 +21,7 @@ NumberFormat userNumberFormat() {
     return f;
 }
 
-QString doubleToText(double value, QChar decimal) {
+QString doubleToText(double value, QStringView decimal) {
     if (std::isnan(value))
         return QStringLiteral("-1%1#IND").arg(decimal);
     if (std::isinf(value))

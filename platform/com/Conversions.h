@@ -4,6 +4,7 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringView>
 
 namespace tarv::com {
 
@@ -22,8 +23,12 @@ NumberFormat userNumberFormat();
 
 // A double as automation writes it: at most 15 significant digits, trailing zeros dropped,
 // no thousands separator, exponent form ("1E+15", "5.6789E-12") only when the plain form
-// would need more than 15 digits before the point or more than 15 after it.
-QString doubleToText(double value, QChar decimal);
+// would need more than 15 digits before the point or more than 15 after it. Negative zero is
+// "0"; NaN and infinities are "-1.#IND", "1.#INF" and "-1.#INF" (with the given separator).
+QString doubleToText(double value, QStringView decimal);
+inline QString doubleToText(double value, QChar decimal) {
+    return doubleToText(value, QStringView(&decimal, 1));
+}
 
 // Text to a number as automation reads it: blanks around, an optional sign, digits with the
 // locale's group separators in the integer part, the locale's decimal separator, an optional

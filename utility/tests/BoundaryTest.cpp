@@ -4,7 +4,6 @@
 #include "Math.h"
 
 #include "Conversions.h"
-#include "Decimal.h"
 #include "DispatchCall.h"
 #include "TestWindowsDir.h"
 
@@ -122,9 +121,12 @@ TEST_F(BoundaryTest, MathReadsTextInTheUsersLocale) {
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
-// The component layer and the numeric helpers each write numbers as automation does; they must
-// never disagree, or a value would print differently from its NDec/Intero reading.
-TEST(NumberText, ComponentLayerAndNumericHelpersWriteTheSameText) {
+// Math reads a double through the text the component layer writes for it: the decimals NDec
+// counts and the integer part Intero gives are those of that text, whatever the value.
+TEST_F(BoundaryTest, MathReadsDoublesAsTheComponentLayerWritesThem) {
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "it_IT.UTF-8"))
+        GTEST_SKIP() << "locale it_IT.UTF-8 not installed";
     const double values[] = {0.5,
                              1.0 / 3,
                              2.0 / 3,
@@ -144,8 +146,18 @@ TEST(NumberText, ComponentLayerAndNumericHelpersWriteTheSameText) {
                              0.0,
                              100.0,
                              4.35 * 100};
-    for (double v : values)
-        EXPECT_EQ(com::doubleToText(v, QLatin1Char(',')), tarv::doubleToText(v, u",")) << v;
+    auto m = make(Math::classInfo());
+    Variant r;
+    for (double v : values) {
+        QString text;
+        ASSERT_TRUE(toText(Variant(v), &text)) << v;
+        const qsizetype at = text.indexOf(QLatin1Char(','));
+        ASSERT_EQ(call(m.get(), QStringLiteral("NDec"), {Variant(v)}, &r), S_OK) << v;
+        EXPECT_EQ(r, Variant(uint8_t(at < 0 ? 0 : text.size() - at - 1))) << v;
+        ASSERT_EQ(call(m.get(), QStringLiteral("Intero"), {Variant(v)}, &r), S_OK) << v;
+        EXPECT_EQ(r, at < 0 ? Variant(v) : Variant(text.left(at))) << v;
+    }
+    std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 #endif

@@ -115,6 +115,9 @@ TEST_P(RoundingInLocale, NDecAndInteroLookForTheLocaleSeparator) {
         {NumberArg::fromDouble(3.25), 2},
         {NumberArg::fromDouble(1.0 / 3), 15},
         {NumberArg::fromDouble(5.6789e-12), 8}, // "5,6789E-12": the exponent counts too
+        // No digits, so no separator to count from.
+        {NumberArg::fromDouble(std::numeric_limits<double>::quiet_NaN()), 0},
+        {NumberArg::fromDouble(-std::numeric_limits<double>::infinity()), 0},
         {NumberArg::fromDecimal(Decimal::fromText(u"1.500").value()), 1},
         {NumberArg::fromBoolean(true), 0},
         {NumberArg::null(), 0},
@@ -136,6 +139,8 @@ TEST_P(RoundingInLocale, NDecAndInteroLookForTheLocaleSeparator) {
         {NumberArg::fromDouble(1234.999), NumberArg::fromString(QStringLiteral("1234"))},
         {NumberArg::fromInteger(12), NumberArg::fromInteger(12)},
         {NumberArg::fromDouble(12), NumberArg::fromDouble(12)},
+        {NumberArg::fromDouble(std::numeric_limits<double>::infinity()),
+         NumberArg::fromDouble(std::numeric_limits<double>::infinity())},
         {NumberArg::fromString(QStringLiteral("12")), NumberArg::fromString(QStringLiteral("12"))},
         {NumberArg::null(), NumberArg::null()},
         {NumberArg::empty(), NumberArg::empty()},

@@ -6,6 +6,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <limits>
 
 using namespace tarv::com;
 
@@ -16,35 +17,48 @@ const NumberFormat kEnglish{QLatin1Char('.'), QLatin1Char(',')};
 const NumberFormat kPlain{QLatin1Char('.'), QChar()};
 
 TEST(DoubleToText, FifteenSignificantDigitsAsAutomationWritesThem) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
     struct Case {
         double value;
         const char* point;
+        const char* comma;
     } cases[] = {
-        {1.0 / 3, "0.333333333333333"},
-        {2.0 / 3, "0.666666666666667"},
-        {1.005 * 100, "100.5"},
-        {1234567890.1234567, "1234567890.12346"},
-        {1e15 + 0.5, "1E+15"},
-        {1e15, "1E+15"},
-        {999999999999999.0, "999999999999999"},
-        {5.6789e-11, "0.000000000056789"},
-        {5.6789e-12, "5.6789E-12"},
-        {0.5, "0.5"},
-        {-2.5, "-2.5"},
-        {0.0, "0"},
-        {-0.0, "0"},
-        {100.0, "100"},
-        {1e-7, "0.0000001"},
-        {1.5e300, "1.5E+300"},
-        {-1.25e-20, "-1.25E-20"},
-        {123456789.125, "123456789.125"},
+        {1.0 / 3, "0.333333333333333", "0,333333333333333"},
+        {2.0 / 3, "0.666666666666667", "0,666666666666667"},
+        {1.0 / 30, "3.33333333333333E-02", "3,33333333333333E-02"},
+        {1.005 * 100, "100.5", "100,5"},
+        {100.49999999999999, "100.5", "100,5"},
+        {3.141592653589793, "3.14159265358979", "3,14159265358979"},
+        {1234.567890123456789, "1234.56789012346", "1234,56789012346"},
+        {1234567890.1234567, "1234567890.12346", "1234567890,12346"},
+        {1e15 + 0.5, "1E+15", "1E+15"},
+        {1e15, "1E+15", "1E+15"},
+        {1.234e16, "1.234E+16", "1,234E+16"},
+        {999999999999999.0, "999999999999999", "999999999999999"},
+        {5.6789e-11, "0.000000000056789", "0,000000000056789"},
+        {5.6789e-12, "5.6789E-12", "5,6789E-12"},
+        {0.56789, "0.56789", "0,56789"},
+        {0.5, "0.5", "0,5"},
+        {-0.25, "-0.25", "-0,25"},
+        {-2.5, "-2.5", "-2,5"},
+        {0.0, "0", "0"},
+        {-0.0, "0", "0"},
+        {12.0, "12", "12"},
+        {100.0, "100", "100"},
+        {1e-7, "0.0000001", "0,0000001"},
+        {1.5e300, "1.5E+300", "1,5E+300"},
+        {-1e-300, "-1E-300", "-1E-300"},
+        {-1.25e-20, "-1.25E-20", "-1,25E-20"},
+        {123456789.125, "123456789.125", "123456789,125"},
+        {nan, "-1.#IND", "-1,#IND"},
+        {inf, "1.#INF", "1,#INF"},
+        {-inf, "-1.#INF", "-1,#INF"},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(doubleToText(c.value, QLatin1Char('.')), QString::fromLatin1(c.point)) << c.point;
-    EXPECT_EQ(doubleToText(0.5, QLatin1Char(',')), QStringLiteral("0,5"));
-    EXPECT_EQ(doubleToText(1234.567890123456789, QLatin1Char(',')),
-              QStringLiteral("1234,56789012346"));
-    EXPECT_EQ(doubleToText(5.6789e-12, QLatin1Char(',')), QStringLiteral("5,6789E-12"));
+        EXPECT_EQ(doubleToText(c.value, u","), QString::fromLatin1(c.comma)) << c.comma;
+    }
 }
 
 TEST(TextToDouble, LocaleSeparatorsSignsExponentsAndRadixPrefixes) {
