@@ -286,17 +286,15 @@ HRESULT changeType(const Variant& source, VarType to, Variant* result, const Num
             *result = Variant(QString());
             return S_OK;
         case VT_I2:
-            *result = Variant(QString::number(v.toI2()));
-            return S_OK;
         case VT_I4:
-            *result = Variant(QString::number(v.toI4()));
-            return S_OK;
         case VT_UI1:
-            *result = Variant(QString::number(v.toUI1()));
+        case VT_R8: {
+            // Integers have at most ten digits, so the double form writes them as they are.
+            double d = 0;
+            numericValue(v, f, &d);
+            *result = Variant(doubleToText(d, f.decimal));
             return S_OK;
-        case VT_R8:
-            *result = Variant(doubleToText(v.toR8(), f.decimal));
-            return S_OK;
+        }
         case VT_BOOL:
             *result = Variant(v.toBool() ? QStringLiteral("True") : QStringLiteral("False"));
             return S_OK;

@@ -138,6 +138,10 @@ TEST(ChangeType, ConversionsBetweenAutomationTypes) {
         {Variant("1e10"), VT_I4, DISP_E_OVERFLOW, Variant()},
         {Variant("x"), VT_R8, DISP_E_TYPEMISMATCH, Variant()},
         {Variant(int32_t(-7)), VT_BSTR, S_OK, Variant("-7")},
+        {Variant(int32_t(-2147483647 - 1)), VT_BSTR, S_OK, Variant("-2147483648")},
+        {Variant(int32_t(1000000000)), VT_BSTR, S_OK, Variant("1000000000")},
+        {Variant(int16_t(-32768)), VT_BSTR, S_OK, Variant("-32768")},
+        {Variant(uint8_t(255)), VT_BSTR, S_OK, Variant("255")},
         {Variant(uint8_t(200)), VT_R8, S_OK, Variant(200.0)},
         {Variant(int16_t(1)), VT_DISPATCH, DISP_E_TYPEMISMATCH, Variant()},
     };
