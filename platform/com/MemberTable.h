@@ -289,53 +289,45 @@ inline ParamInfo ofEnum(ParamInfo p, const char* typeName) {
     return p;
 }
 
-// A method without result.
-template <auto P> MemberInfo method(const char* name, DISPID id, std::vector<ParamInfo> params) {
+namespace detail {
+// A member called through the slot of P, described from P's C++ signature.
+template <auto P, bool HasResult>
+MemberInfo slotMember(const char* name, DISPID id, MemberKind kind, std::vector<ParamInfo> params,
+                      VarType result = VT_VOID) {
     MemberInfo m;
     m.name = QString::fromUtf8(name);
     m.dispid = id;
-    m.kind = MemberKind::Method;
+    m.kind = kind;
     m.params = std::move(params);
-    detail::InvokerFor<P, false>::describe(m);
+    m.result = result;
+    InvokerFor<P, HasResult>::describe(m);
     return m;
+}
+} // namespace detail
+
+// A method without result.
+template <auto P> MemberInfo method(const char* name, DISPID id, std::vector<ParamInfo> params) {
+    return detail::slotMember<P, false>(name, id, MemberKind::Method, std::move(params));
 }
 
 // A method with a result, which the last C++ parameter receives.
 template <auto P>
 MemberInfo method(const char* name, DISPID id, std::vector<ParamInfo> params, VarType result) {
-    MemberInfo m;
-    m.name = QString::fromUtf8(name);
-    m.dispid = id;
-    m.kind = MemberKind::Method;
-    m.params = std::move(params);
-    m.result = result;
-    detail::InvokerFor<P, true>::describe(m);
-    return m;
+    return detail::slotMember<P, true>(name, id, MemberKind::Method, std::move(params), result);
 }
 
 template <auto P>
 MemberInfo propertyGet(const char* name, DISPID id, VarType type,
                        std::vector<ParamInfo> params = {}) {
-    MemberInfo m;
-    m.name = QString::fromUtf8(name);
-    m.dispid = id;
-    m.kind = MemberKind::PropertyGet;
-    m.params = std::move(params);
-    m.result = type;
-    detail::InvokerFor<P, true>::describe(m);
-    return m;
+    return detail::slotMember<P, true>(name, id, MemberKind::PropertyGet, std::move(params), type);
 }
 
 // A property put (or put by reference): the value is the last parameter.
 template <auto P>
 MemberInfo propertyPut(const char* name, DISPID id, VarType type, bool byReference = false) {
-    MemberInfo m;
-    m.name = QString::fromUtf8(name);
-    m.dispid = id;
-    m.kind = byReference ? MemberKind::PropertyPutRef : MemberKind::PropertyPut;
-    m.params = {byVal(byReference ? "RHS" : "RHS", type)};
-    detail::InvokerFor<P, false>::describe(m);
-    return m;
+    return detail::slotMember<P, false>(
+        name, id, byReference ? MemberKind::PropertyPutRef : MemberKind::PropertyPut,
+        {byVal("RHS", type)});
 }
 
 // A member of a pure dispatch (event) interface: described, never called through a slot.
