@@ -81,10 +81,7 @@ HRESULT CMouseWheel::putref_Form(IDispatch* Form) {
 }
 
 HRESULT CMouseWheel::get_MouseWheelCancel(int16_t* result) {
-    if (!result)
-        return E_POINTER;
-    *result = m_mouseWheelCancel;
-    return S_OK;
+    return give(result, m_mouseWheelCancel);
 }
 
 HRESULT CMouseWheel::raiseMouseWheel(int16_t* cancel) {

@@ -69,15 +69,6 @@ const ClassInfo& GestioneReg::classInfo() {
     return info;
 }
 
-namespace {
-template <class T> HRESULT give(T* out, const T& value) {
-    if (!out)
-        return E_POINTER;
-    *out = value;
-    return S_OK;
-}
-} // namespace
-
 HRESULT GestioneReg::get_MasterKey(int32_t* result) {
     return give(result, m_reg.MasterKey);
 }

@@ -38,10 +38,7 @@ const ClassInfo& Zip::classInfo() {
 }
 
 HRESULT Zip::get_Sorgente(QString* result) {
-    if (!result)
-        return E_POINTER;
-    *result = m_sorgente;
-    return S_OK;
+    return give(result, m_sorgente);
 }
 
 HRESULT Zip::put_Sorgente(const QString& value) {
@@ -50,10 +47,7 @@ HRESULT Zip::put_Sorgente(const QString& value) {
 }
 
 HRESULT Zip::get_Destinazione(QString* result) {
-    if (!result)
-        return E_POINTER;
-    *result = m_destinazione;
-    return S_OK;
+    return give(result, m_destinazione);
 }
 
 HRESULT Zip::put_Destinazione(const QString& value) {
@@ -62,10 +56,7 @@ HRESULT Zip::put_Destinazione(const QString& value) {
 }
 
 HRESULT Zip::get_Auto_Avvio(VARIANT_BOOL* result) {
-    if (!result)
-        return E_POINTER;
-    *result = m_autoAvvio;
-    return S_OK;
+    return give(result, m_autoAvvio);
 }
 
 HRESULT Zip::put_Auto_Avvio(VARIANT_BOOL value) {
@@ -74,10 +65,7 @@ HRESULT Zip::put_Auto_Avvio(VARIANT_BOOL value) {
 }
 
 HRESULT Zip::get_Auto_Chiusura(VARIANT_BOOL* result) {
-    if (!result)
-        return E_POINTER;
-    *result = m_autoChiusura;
-    return S_OK;
+    return give(result, m_autoChiusura);
 }
 
 HRESULT Zip::put_Auto_Chiusura(VARIANT_BOOL value) {

@@ -90,10 +90,7 @@ HRESULT Collection::Item(const Variant& Index, Variant* result) {
 }
 
 HRESULT Collection::Count(int32_t* result) {
-    if (!result)
-        return E_POINTER;
-    *result = int32_t(m_items->size());
-    return S_OK;
+    return give(result, int32_t(m_items->size()));
 }
 
 HRESULT Collection::_NewEnum(IUnknown** result) {

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <thread>
+#include <type_traits>
 
 namespace tarv::com {
 
@@ -74,6 +75,13 @@ protected:
     virtual HRESULT queryOther(REFIID, void** ppv) {
         *ppv = nullptr;
         return E_NOINTERFACE;
+    }
+    // Hands a value out through a member's result pointer.
+    template <class T> static HRESULT give(T* out, const std::type_identity_t<T>& value) {
+        if (!out)
+            return E_POINTER;
+        *out = value;
+        return S_OK;
     }
     // Fails the call with this object as the error's source.
     HRESULT raise(HRESULT code, const QString& description = QString()) const {
