@@ -213,24 +213,19 @@ HRESULT toInteger(double d, double lo, double hi, double* out) {
     return S_OK;
 }
 
-HRESULT boolFromText(const QString& text, const NumberFormat& f, bool* out) {
+// The Boolean words, English or Italian, without regard to case; false for any other text.
+bool boolWord(const QString& text, bool* out) {
     const QString t = text.trimmed();
-    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 ||
-        t.compare(QLatin1String("Vero"), Qt::CaseInsensitive) == 0) {
+    const auto is = [&](const char* word) {
+        return t.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    };
+    if (is("True") || is("Vero"))
         *out = true;
-        return S_OK;
-    }
-    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0 ||
-        t.compare(QLatin1String("Falso"), Qt::CaseInsensitive) == 0) {
+    else if (is("False") || is("Falso"))
         *out = false;
-        return S_OK;
-    }
-    double d = 0;
-    const HRESULT hr = textToDouble(text, f, &d);
-    if (FAILED(hr))
-        return hr;
-    *out = d != 0;
-    return S_OK;
+    else
+        return false;
+    return true;
 }
 
 } // namespace
@@ -302,12 +297,11 @@ HRESULT changeType(const Variant& source, VarType to, Variant* result, const Num
             return DISP_E_TYPEMISMATCH;
         }
     case VT_BOOL: {
-        if (v.vt() == VT_BSTR) {
-            bool b = false;
-            const HRESULT hr = boolFromText(v.toStr(), f, &b);
-            if (SUCCEEDED(hr))
-                *result = Variant(b);
-            return hr;
+        // Other text than the words is read as a number: non-zero is True.
+        bool b = false;
+        if (v.vt() == VT_BSTR && boolWord(v.toStr(), &b)) {
+            *result = Variant(b);
+            return S_OK;
         }
         double d = 0;
         const HRESULT hr = numericValue(v, f, &d);
