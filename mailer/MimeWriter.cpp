@@ -175,7 +175,7 @@ MimeWriter::Outcome MimeWriter::Invia_Allegati() {
             return Outcome::AttachmentFailed;
         }
         const qint64 size = file.size();
-        if (size > kLargeFile &&
+        if (size > kLargeFile && !m_unattended &&
             ProgramSettings::largeAttachmentSetting() != QLatin1String("True")) {
             const MsgAnswer answer =
                 boxes ? boxes->show(MessageBoxRequest{QString(), largeFileQuestion(size),

@@ -39,6 +39,8 @@ public:
     Outcome Invia_Allegati();
 
     QString failedFile() const { return m_failedFile; }
+    // With no one at the keyboard a large file is sent without asking.
+    void setUnattended(bool unattended) { m_unattended = unattended; }
 
     // The header block and body as they go out (before transparency), for the layout that
     // the attachment list selects. Exposed for the tests of the layouts.
@@ -62,6 +64,7 @@ private:
     bool m_hasAttachments;
     QStringList m_attachments;
     qint64 m_pauseMs;
+    bool m_unattended = false;
     QString m_failedFile;
 };
 

@@ -112,7 +112,9 @@ void SmtpSession::startConnection() {
         return;
     }
 
-    if (!m_connectivity()) {
+    // An unattended run cannot answer questions: it tries the server, and a machine that is
+    // really off line then fails the send for the caller to see.
+    if (!m_unattended && !m_connectivity()) {
         const auto ask = [this](const QString& text) {
             return boxes().show(MessageBoxRequest{QString(), text, MsgButtons::YesNo,
                                                   MsgIcon::Question, 0, m_view.owner()});
@@ -263,6 +265,7 @@ void SmtpSession::Passo_Successivo(int step) {
         MimeWriter writer(
             m_view, *m_base64, [this](const QByteArray& piece) { return Invia_Testo(piece); },
             m_job.hasAttachments, m_job.attachments, pauseMs());
+        writer.setUnattended(m_unattended);
         m_writing = true;
         const MimeWriter::Outcome outcome =
             writer.SendMimetxt(m_job.sender, currentRecipient(), m_job.subject, m_job.body);

@@ -453,6 +453,23 @@ TEST_F(SessionTest, ExitFlagAndUnattendedRuns) {
     send();
     EXPECT_TRUE(view.unattendedFailures.isEmpty());
 
+    // No question stops an unattended run: neither the connectivity question nor the one
+    // about a large file.
+    view.unattendedFailures.clear();
+    server.script["RCPT"] = {ScriptedServer::Act::Reply, "250 2.1.5 Ok\r\n"};
+    server.messages.clear();
+    win.boxes.shown.clear();
+    view.jobFields.exitFlag = "True";
+    session->setConnectivityTest([] { return false; });
+    attach("grande.bin", QByteArray(2097153, 'B'));
+    send();
+    EXPECT_TRUE(win.boxes.shown.empty());
+    ASSERT_EQ(server.messages.size(), 1);
+    EXPECT_TRUE(server.messages[0].contains(QByteArray(57, 'B').toBase64()));
+    EXPECT_EQ(view.exits, std::vector<int>{0});
+    view.jobFields.attachments.clear();
+    view.jobFields.hasAttachments = false;
+
     // The refused address of an unattended run is reported too.
     view.jobFields.exitFlag = "True";
     view.jobFields.recipients = {"nobody"};
