@@ -13,6 +13,7 @@ class ConsoleMessageBoxes : public MessageBoxes {
 public:
     explicit ConsoleMessageBoxes(FILE* in = stdin, FILE* err = stderr, int interactive = -1)
         : m_in(in), m_err(err), m_interactive(interactive) {}
+    using MessageBoxes::show;
     MsgAnswer show(const MessageBoxRequest& request) override;
     void beep() override;
 

@@ -18,6 +18,7 @@ namespace tarv {
 // they take the box's default button.
 class FakeMessageBoxes : public MessageBoxes {
 public:
+    using MessageBoxes::show;
     MsgAnswer show(const MessageBoxRequest& request) override;
     void beep() override { ++beeps; }
 

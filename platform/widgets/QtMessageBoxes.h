@@ -7,6 +7,7 @@ namespace tarv {
 // QMessageBox with the standard buttons in Italian (see installItalianTranslation).
 class QtMessageBoxes : public MessageBoxes {
 public:
+    using MessageBoxes::show;
     MsgAnswer show(const MessageBoxRequest& request) override;
     void beep() override;
 };
