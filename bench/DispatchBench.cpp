@@ -18,7 +18,6 @@ using namespace tarv::utility;
 
 namespace {
 
-#ifdef TARV_UTILITY_LOGIC
 // CheckCodFiscale of a valid tax code.
 const char* const kMember = "Contabili.CheckCodFiscale";
 
@@ -49,35 +48,6 @@ void BM_Invoke(benchmark::State& state) {
     if (result != Variant(true))
         state.SkipWithError("Invoke did not return True");
 }
-#else
-// Until the tax code logic is in the build: the property get of GestioneReg.Key, a member
-// whose own work is a string copy, so that the figure is the dispatch overhead itself.
-const char* const kMember = "GestioneReg.Key (property get)";
-
-void BM_Direct(benchmark::State& state) {
-    ComPtr<_GestioneReg> r;
-    GestioneReg::classInfo().create(IID__GestioneReg, r.putVoid());
-    r->put_Key(QStringLiteral("Software\\Tarv"));
-    QString key;
-    for (auto _ : state) {
-        r->get_Key(&key);
-        benchmark::DoNotOptimize(key);
-    }
-}
-
-void BM_Invoke(benchmark::State& state) {
-    ComPtr<IDispatch> d;
-    GestioneReg::classInfo().create(IID_IDispatch, d.putVoid());
-    static_cast<_GestioneReg*>(static_cast<IDispatch*>(d.get()))
-        ->put_Key(QStringLiteral("Software\\Tarv"));
-    DISPPARAMS none;
-    Variant result;
-    for (auto _ : state) {
-        d->Invoke(0x40030001, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
-        benchmark::DoNotOptimize(result);
-    }
-}
-#endif
 
 BENCHMARK(BM_Direct);
 BENCHMARK(BM_Invoke);

@@ -36,24 +36,20 @@ bool RegistryObject::Scrivi_Stringa(const QString& nome, const QString& valore) 
            RegStatus::Ok;
 }
 
-QString RegistryObject::Leggi_Stringa(const QString& nome) {
+bool RegistryObject::readString(const QString& nome) {
     uint32_t type = 0;
     QByteArray data;
     if (store().queryValue(MasterKey, Key, nome, &type, &data) != RegStatus::Ok || type != REG_SZ)
-        return QString();
-    STRValue = RegistryStore::stringFromData(data);
-    return STRValue;
-}
-
-bool RegistryObject::RGetString() {
-    uint32_t type = 0;
-    QByteArray data;
-    if (store().queryValue(MasterKey, Key, NameValue, &type, &data) != RegStatus::Ok ||
-        type != REG_SZ)
         return false;
     STRValue = RegistryStore::stringFromData(data);
     return true;
 }
+
+QString RegistryObject::Leggi_Stringa(const QString& nome) {
+    return readString(nome) ? STRValue : QString();
+}
+
+bool RegistryObject::RGetString() { return readString(NameValue); }
 
 bool RegistryObject::Scrivi_DWORD(const QString& nome, int16_t valore) {
     const uint32_t extended = uint32_t(int32_t(valore));

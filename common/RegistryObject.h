@@ -73,6 +73,7 @@ public:
     static constexpr int kKeyNameBuffer = 255;
 
 private:
+    bool readString(const QString& nome);
     bool readDWord(const QString& nome);
     RegistryStore& store();
     RegistryStore* m_store;

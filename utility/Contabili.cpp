@@ -2,9 +2,7 @@
 
 #include "TypeLibrary.h"
 
-#ifdef TARV_UTILITY_LOGIC
 #include "TaxIdentifiers.h"
-#endif
 
 namespace tarv::utility {
 
@@ -39,23 +37,15 @@ const ClassInfo& Contabili::classInfo() {
 HRESULT Contabili::Controlla_PI(QString* PIVA, VARIANT_BOOL* result) {
     if (!PIVA || !result)
         return E_POINTER;
-#ifdef TARV_UTILITY_LOGIC
     *result = toVariantBool(TaxIdentifiers::Controlla_PI(*PIVA));
     return S_OK;
-#else
-    return notImplemented("Controlla_PI");
-#endif
 }
 
 HRESULT Contabili::CheckCodFiscale(QString* CFis, VARIANT_BOOL* result) {
     if (!CFis || !result)
         return E_POINTER;
-#ifdef TARV_UTILITY_LOGIC
     *result = toVariantBool(TaxIdentifiers::CheckCodFiscale(*CFis));
     return S_OK;
-#else
-    return notImplemented("CheckCodFiscale");
-#endif
 }
 
 } // namespace tarv::utility

@@ -2,9 +2,7 @@
 
 #include "TypeLibrary.h"
 
-#ifdef TARV_UTILITY_LOGIC
 #include "Rounding.h"
-#endif
 
 namespace tarv::utility {
 
@@ -36,7 +34,6 @@ const ClassInfo& Math::classInfo() {
     return info;
 }
 
-#ifdef TARV_UTILITY_LOGIC
 namespace {
 
 // Variants cross to the numeric helpers as NumberArg; objects and error values have no
@@ -74,12 +71,10 @@ bool toNumberArg(const Variant& in, NumberArg* out) {
 }
 
 } // namespace
-#endif
 
 HRESULT Math::NDec(Variant* Numero, uint8_t* result) {
     if (!Numero || !result)
         return E_POINTER;
-#ifdef TARV_UTILITY_LOGIC
     NumberArg arg;
     if (!toNumberArg(*Numero, &arg))
         return raise(DISP_E_TYPEMISMATCH);
@@ -88,15 +83,11 @@ HRESULT Math::NDec(Variant* Numero, uint8_t* result) {
         return raise(HRESULT(n.error().hresult), n.error().description);
     *result = n.value();
     return S_OK;
-#else
-    return notImplemented("NDec");
-#endif
 }
 
 HRESULT Math::Intero(Variant* Numero, Variant* result) {
     if (!Numero || !result)
         return E_POINTER;
-#ifdef TARV_UTILITY_LOGIC
     NumberArg arg;
     if (!toNumberArg(*Numero, &arg))
         return raise(DISP_E_TYPEMISMATCH);
@@ -104,23 +95,16 @@ HRESULT Math::Intero(Variant* Numero, Variant* result) {
     // The integer part comes back as text; otherwise the argument itself, with its own type.
     *result = part.kind == NumberArg::Kind::String ? Variant(part.string) : Numero->dereferenced();
     return S_OK;
-#else
-    return notImplemented("Intero");
-#endif
 }
 
 HRESULT Math::Round(double* Numero, int16_t* Decimali, uint8_t* Tipo, double* result) {
     if (!Numero || !Decimali || !Tipo || !result)
         return E_POINTER;
-#ifdef TARV_UTILITY_LOGIC
     const Checked<double> r = Rounding::Round(*Numero, *Decimali, *Tipo);
     if (!r)
         return raise(HRESULT(r.error().hresult), r.error().description);
     *result = r.value();
     return S_OK;
-#else
-    return notImplemented("Round");
-#endif
 }
 
 } // namespace tarv::utility

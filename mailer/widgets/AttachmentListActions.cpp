@@ -27,4 +27,11 @@ bool AttachmentListActions::removeSelected(QListWidget* list, QWidget* addButton
     return true;
 }
 
+QStringList AttachmentListActions::paths(const QListWidget* list) {
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries << list->item(i)->text();
+    return entries;
+}
+
 } // namespace tarv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QListWidget;
 class QWidget;
@@ -18,6 +19,8 @@ public:
     // empty the add button's hint tells that files can be dropped. False when nothing was
     // selected.
     static bool removeSelected(QListWidget* list, QWidget* addButton);
+    // Every entry, in list order.
+    static QStringList paths(const QListWidget* list);
 };
 
 } // namespace tarv

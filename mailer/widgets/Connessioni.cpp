@@ -4,6 +4,7 @@
 #include "PhoneBook.h"
 #include "Services.h"
 #include "SystemInfo.h"
+#include "Twips.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -11,12 +12,6 @@
 #include <QTimer>
 
 namespace tarv {
-
-namespace {
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
-} // namespace
 
 Connessioni::Connessioni(std::function<bool()> connected, QWidget* parent)
     : QDialog(parent), m_connected(std::move(connected)) {

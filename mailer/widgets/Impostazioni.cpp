@@ -5,6 +5,7 @@
 #include "Paths.h"
 #include "ProgramSettings.h"
 #include "Scegli_File.h"
+#include "Twips.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -17,11 +18,6 @@
 namespace tarv {
 
 namespace {
-
-// Positions are kept in twips, 15 to a pixel.
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
 // The window was laid out for small 8-point type; Arial where the user has it, else its
 // metric twin.
@@ -143,10 +139,8 @@ void Impostazioni::Form_Unload() {
                                    Nascosto->isChecked() ? QStringLiteral("True") : QString());
     m_settings.Scrivi_Impostazione(QStringLiteral("Esci"),
                                    Esci->isChecked() ? QStringLiteral("True") : QString());
-    QStringList paths;
-    for (int i = 0; i < AttachmentList->count(); ++i)
-        paths << AttachmentList->item(i)->text();
-    m_settings.Scrivi_Impostazione(QStringLiteral("Allegato"), joinAttachmentText(paths));
+    m_settings.Scrivi_Impostazione(QStringLiteral("Allegato"),
+                                   joinAttachmentText(AttachmentListActions::paths(AttachmentList)));
 }
 
 void Impostazioni::done(int result) {

@@ -362,8 +362,7 @@ SendJob Iniziale::job() const {
     j.recipients = m_recipients;
     j.subject = Subjekt->text();
     j.body = Mailtxt->toPlainText();
-    for (int i = 0; i < AttachmentList->count(); ++i)
-        j.attachments << AttachmentList->item(i)->text();
+    j.attachments = AttachmentListActions::paths(AttachmentList);
     j.hasAttachments = m_hasAttachments;
     j.autoSend = m_autoSend;
     j.exitFlag = m_exitFlag;

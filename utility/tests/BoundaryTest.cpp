@@ -17,7 +17,6 @@ using namespace tarv::utility;
 
 namespace {
 
-#ifdef TARV_UTILITY_LOGIC
 
 class BoundaryTest : public WindowsDirTest {
 protected:
@@ -160,6 +159,5 @@ TEST_F(BoundaryTest, MathReadsDoublesAsTheComponentLayerWritesThem) {
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
-#endif
 
 } // namespace

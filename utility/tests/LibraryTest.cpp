@@ -277,7 +277,6 @@ TEST_F(LibraryTest, TarvCallReportsFailuresWithNumberAndDescription) {
     }
 }
 
-#ifdef TARV_UTILITY_LOGIC
 TEST_F(LibraryTest, TarvCallChecksTaxCodesAndRoundsInTheUsersLocale) {
     registerLibrary();
     ToolRun r = tarvCall({QStringLiteral("TarvUtility.Contabili"),
@@ -298,7 +297,6 @@ TEST_F(LibraryTest, TarvCallChecksTaxCodesAndRoundsInTheUsersLocale) {
         EXPECT_EQ(r.out, QStringLiteral("1,01\n3\n-12\n"));
     }
 }
-#endif
 
 // A component of the tests' own shows what no TarvUtility member does yet: values written
 // back through by-reference arguments, and numbers in the user's locale.
