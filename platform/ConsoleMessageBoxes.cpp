@@ -10,35 +10,55 @@ namespace tarv {
 namespace {
 QString buttonText(MsgAnswer a) {
     switch (a) {
-    case MsgAnswer::Ok: return QStringLiteral("OK");
-    case MsgAnswer::Cancel: return QStringLiteral("Annulla");
-    case MsgAnswer::Abort: return QStringLiteral("Interrompi");
-    case MsgAnswer::Retry: return QStringLiteral("Riprova");
-    case MsgAnswer::Ignore: return QStringLiteral("Ignora");
-    case MsgAnswer::Yes: return QStringLiteral("Sì");
-    case MsgAnswer::No: return QStringLiteral("No");
+    case MsgAnswer::Ok:
+        return QStringLiteral("OK");
+    case MsgAnswer::Cancel:
+        return QStringLiteral("Annulla");
+    case MsgAnswer::Abort:
+        return QStringLiteral("Interrompi");
+    case MsgAnswer::Retry:
+        return QStringLiteral("Riprova");
+    case MsgAnswer::Ignore:
+        return QStringLiteral("Ignora");
+    case MsgAnswer::Yes:
+        return QStringLiteral("Sì");
+    case MsgAnswer::No:
+        return QStringLiteral("No");
     }
     return QString();
+}
+
+// With no one to answer, the button that does least: Annulla, else No, else OK, else the
+// first (Interrompi). Never Sì.
+MsgAnswer safestAnswer(MsgButtons buttons) {
+    const int count = buttonCount(buttons);
+    for (MsgAnswer wanted : {MsgAnswer::Cancel, MsgAnswer::No, MsgAnswer::Ok})
+        for (int i = 0; i < count; ++i)
+            if (buttonAnswer(buttons, i) == wanted)
+                return wanted;
+    return buttonAnswer(buttons, 0);
 }
 } // namespace
 
 MsgAnswer ConsoleMessageBoxes::show(const MessageBoxRequest& request) {
     const int count = buttonCount(request.buttons);
-    const MsgAnswer fallback = buttonAnswer(request.buttons, request.defaultButton);
     QStringList choices;
     for (int i = 0; i < count; ++i)
-        choices << QStringLiteral("%1) %2").arg(i + 1).arg(buttonText(buttonAnswer(request.buttons, i)));
+        choices << QStringLiteral("%1) %2").arg(i + 1).arg(
+            buttonText(buttonAnswer(request.buttons, i)));
     if (!request.title.isEmpty())
         std::fprintf(m_err, "[%s]\n", request.title.toUtf8().constData());
     std::fprintf(m_err, "%s\n%s\n", request.text.toUtf8().constData(),
                  choices.join(QStringLiteral("  ")).toUtf8().constData());
     const bool interactive = m_interactive >= 0 ? m_interactive != 0 : isatty(fileno(m_in)) != 0;
     if (!interactive || count == 1) {
+        const MsgAnswer taken = safestAnswer(request.buttons);
         if (count > 1)
-            std::fprintf(m_err, "(nessun terminale: scelto \"%s\")\n",
-                         buttonText(fallback).toUtf8().constData());
-        return fallback;
+            std::fprintf(m_err, "(nessuno può rispondere: scelto \"%s\")\n",
+                         buttonText(taken).toUtf8().constData());
+        return taken;
     }
+    const MsgAnswer fallback = safestAnswer(request.buttons);
     char line[64];
     while (std::fgets(line, sizeof line, m_in)) {
         const int n = std::atoi(line);

@@ -7,8 +7,10 @@
 namespace tarv {
 
 // Message boxes on a terminal: title, text and buttons on standard error. The answer is read
-// from standard input when it is a terminal; otherwise the default button is taken, and the
-// box says so, so that scripts never hang.
+// from standard input when it is a terminal. When no one can answer (standard input is not a
+// terminal, or it ends), the box never answers Sì for the user: it takes its safest button
+// (Annulla, else No, else OK) and says so on standard error, so that scripts never hang and
+// never confirm what they did not ask for.
 class ConsoleMessageBoxes : public MessageBoxes {
 public:
     explicit ConsoleMessageBoxes(FILE* in = stdin, FILE* err = stderr, int interactive = -1)

@@ -5,6 +5,7 @@
 #include "FileDialogs.h"
 #include "Paths.h"
 #include "RegistryStore.h"
+#include "WindowHost.h"
 
 #include <QProcess>
 
@@ -12,9 +13,43 @@ namespace tarv {
 
 namespace {
 
-class NoFileDialogs : public FileDialogs {
+// Boxes and dialogs go to the window host when it can show them on this thread (owned by
+// the host's active window unless the caller names an owner), else to the terminal.
+class HostMessageBoxes : public MessageBoxes {
 public:
-    QString choose(const FileDialogRequest&) override { return QString(); }
+    using MessageBoxes::show;
+    MsgAnswer show(const MessageBoxRequest& request) override {
+        WindowHost* host = Services::current().windows;
+        if (!host || !host->canShowWindows())
+            return m_console.show(request);
+        MessageBoxRequest owned = request;
+        if (!owned.owner)
+            owned.owner = host->activeWindow();
+        return host->messageBoxes().show(owned);
+    }
+    void beep() override {
+        WindowHost* host = Services::current().windows;
+        if (host && host->canShowWindows())
+            host->messageBoxes().beep();
+        else
+            m_console.beep();
+    }
+
+private:
+    ConsoleMessageBoxes m_console;
+};
+
+class HostFileDialogs : public FileDialogs {
+public:
+    QString choose(const FileDialogRequest& request) override {
+        WindowHost* host = Services::current().windows;
+        if (!host || !host->canShowWindows())
+            return QString();
+        FileDialogRequest owned = request;
+        if (!owned.owner)
+            owned.owner = host->activeWindow();
+        return host->fileDialogs().choose(owned);
+    }
 };
 
 class QtProcessStarter : public ProcessStarter {
@@ -39,11 +74,11 @@ Services& Services::current() {
         s.registry = &store;
     }
     if (!s.messageBoxes) {
-        static ConsoleMessageBoxes boxes;
+        static HostMessageBoxes boxes;
         s.messageBoxes = &boxes;
     }
     if (!s.fileDialogs) {
-        static NoFileDialogs dialogs;
+        static HostFileDialogs dialogs;
         s.fileDialogs = &dialogs;
     }
     if (!s.pump) {
@@ -63,14 +98,34 @@ Services& Services::current() {
 
 ScopedServices::ScopedServices(const Services& replacement) : m_saved(storage()) {
     Services& s = storage();
-    if (replacement.registry) s.registry = replacement.registry;
-    if (replacement.messageBoxes) s.messageBoxes = replacement.messageBoxes;
-    if (replacement.fileDialogs) s.fileDialogs = replacement.fileDialogs;
-    if (replacement.pump) s.pump = replacement.pump;
-    if (replacement.clock) s.clock = replacement.clock;
-    if (replacement.processes) s.processes = replacement.processes;
+    if (replacement.registry)
+        s.registry = replacement.registry;
+    if (replacement.messageBoxes)
+        s.messageBoxes = replacement.messageBoxes;
+    if (replacement.fileDialogs)
+        s.fileDialogs = replacement.fileDialogs;
+    if (replacement.pump)
+        s.pump = replacement.pump;
+    if (replacement.clock)
+        s.clock = replacement.clock;
+    if (replacement.processes)
+        s.processes = replacement.processes;
+    if (replacement.windows)
+        s.windows = replacement.windows;
 }
 
-ScopedServices::~ScopedServices() { storage() = m_saved; }
+void Services::offerWindowHost(WindowHost* host) {
+    if (!storage().windows)
+        storage().windows = host;
+}
+
+void Services::withdrawWindowHost(WindowHost* host) {
+    if (storage().windows == host)
+        storage().windows = nullptr;
+}
+
+ScopedServices::~ScopedServices() {
+    storage() = m_saved;
+}
 
 } // namespace tarv

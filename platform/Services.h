@@ -10,6 +10,7 @@ class MessageBoxes;
 class FileDialogs;
 class EventPump;
 class Clock;
+class WindowHost;
 
 // Starts programs without waiting for them (shell commands, the dialler, the mailer).
 class ProcessStarter {
@@ -29,11 +30,18 @@ struct Services {
     EventPump* pump = nullptr;
     Clock* clock = nullptr;
     ProcessStarter* processes = nullptr;
+    WindowHost* windows = nullptr;
 
     // The process-wide set. Missing members are filled with the real services: the
-    // registry store of the Windows directory, message boxes on the terminal (until a
-    // widgets program installs its own), no file dialog (every choice is cancelled).
+    // registry store of the Windows directory; boxes and file dialogs of the window host
+    // when it can show them on the calling thread, else boxes on the terminal and no file
+    // dialog (every choice is cancelled); a window host that can show nothing.
     static Services& current();
+
+    // A library's widget part offers its window host when it is loaded: it is taken when the
+    // process has none of its own, and withdrawn (back to none) when the library goes away.
+    static void offerWindowHost(WindowHost* host);
+    static void withdrawWindowHost(WindowHost* host);
 };
 
 // Replaces the non-null members of the process-wide set until it goes out of scope.

@@ -24,9 +24,15 @@ bool isIdentifier(const QString& s) {
 bool parseString(const QString& t, Variant* out, QString* error) {
     QString s;
     for (int i = 1; i < t.size() - 1; ++i) {
-        if (t[i] == u'\\' && i + 1 < t.size() - 1 && (t[i + 1] == u'"' || t[i + 1] == u'\\')) {
-            s += t[++i];
-            continue;
+        if (t[i] == u'\\' && i + 1 < t.size() - 1) {
+            static const QString escapes = QStringLiteral("\"\\nrt0");
+            static const QChar meanings[] = {u'"', u'\\', u'\n', u'\r', u'\t', QChar(0)};
+            const qsizetype k = escapes.indexOf(t[i + 1]);
+            if (k >= 0) {
+                s += meanings[k];
+                ++i;
+                continue;
+            }
         }
         if (t[i] == u'"') {
             *error = QStringLiteral("virgolette non precedute da \\ nella stringa %1").arg(t);

@@ -15,7 +15,8 @@ namespace tarv {
 //   Name             property get, or call without arguments
 //   Name(arg, ...)   call; an empty argument leaves an optional argument out
 // Literals are written as in C whatever the locale: numbers (-2, 1.005, 1e-07, 0xFF),
-// "strings" with \" and \\ escapes (any other backslash stands for itself), True, False,
+// "strings" with the escapes \" \\ \n \r \t and \0 (any other backslash stands for
+// itself), True, False,
 // Null, and the members of the library's enumerations by name.
 struct CallOperation {
     enum Kind { Put, Get };

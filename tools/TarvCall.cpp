@@ -3,6 +3,10 @@
 // line (as automation writes it, in the user's locale) and, after it, every by-reference
 // argument the member changed as "name -> value". A failed call prints the error number and
 // description on standard error and ends with status 1.
+//
+// With a display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set) it is a GUI host: boxes,
+// file dialogs and the library's windows are Qt ones. Otherwise, or with --console, it is a
+// console host: boxes on the terminal, and members that need a window fail.
 #include "CallOperation.h"
 
 #include "Collection.h"
@@ -13,10 +17,15 @@
 #include "ErrorInfo.h"
 #include "MemberTable.h"
 
+#include "WidgetServices.h"
+
+#include <QApplication>
 #include <QCoreApplication>
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 using namespace tarv;
 using namespace tarv::com;
@@ -25,17 +34,20 @@ namespace {
 
 void usage(FILE* out) {
     std::fputs(
-        "Uso: tarv-call ID OPERAZIONE...\n"
+        "Uso: tarv-call [--console] ID OPERAZIONE...\n"
         "     tarv-call ID --help\n"
         "Crea un oggetto dall'identificatore di programma (TarvUtility.Math) o di classe\n"
         "({...}) e vi applica le operazioni nell'ordine:\n"
         "  Nome=valore        imposta una proprietà\n"
         "  Nome               legge una proprietà o chiama un metodo senza argomenti\n"
         "  Nome(arg, ...)     chiama un metodo; un argomento vuoto è omesso\n"
-        "Valori come in C: 1.005, -2, 1e-07, 0xFF, \"testo\" (con \\\" e \\\\), True, False,\n"
-        "Null, e i membri delle enumerazioni per nome (CURRENT_USER).\n"
+        "Valori come in C: 1.005, -2, 1e-07, 0xFF, \"testo\" (con \\\" \\\\ \\n \\r \\t \\0),\n"
+        "True, False, Null, e i membri delle enumerazioni per nome (CURRENT_USER).\n"
         "Ogni risultato è stampato su una riga; un argomento per riferimento cambiato\n"
-        "dal metodo segue come \"nome -> valore\".\n",
+        "dal metodo segue come \"nome -> valore\".\n"
+        "Con uno schermo (DISPLAY, WAYLAND_DISPLAY o QT_QPA_PLATFORM) messaggi, finestre di\n"
+        "dialogo e finestre della libreria sono grafici; senza, o con --console, i messaggi\n"
+        "vanno sul terminale e i membri che aprono una finestra non sono disponibili.\n",
         out);
 }
 
@@ -162,10 +174,26 @@ void printResult(const Variant& result) {
 
 } // namespace
 
+bool displayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (!qEnvironmentVariableIsEmpty(name))
+            return true;
+    return false;
+}
+
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv); // also selects the user's locale (setlocale LC_ALL "")
+    const bool console = argc > 1 && std::strcmp(argv[1], "--console") == 0;
+    // Either application also selects the user's locale (setlocale LC_ALL "").
+    std::unique_ptr<QCoreApplication> app;
+    if (!console && displayAvailable()) {
+        auto* gui = new QApplication(argc, argv);
+        app.reset(gui);
+        installWidgetServices(*gui);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     std::setlocale(LC_ALL, "");
-    const QStringList args = app.arguments().mid(1);
+    const QStringList args = app->arguments().mid(console ? 2 : 1);
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         usage(args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 2 : 0;

@@ -9,24 +9,58 @@ namespace tarv {
 namespace {
 QMessageBox::StandardButton standardButton(MsgAnswer a) {
     switch (a) {
-    case MsgAnswer::Ok: return QMessageBox::Ok;
-    case MsgAnswer::Cancel: return QMessageBox::Cancel;
-    case MsgAnswer::Abort: return QMessageBox::Abort;
-    case MsgAnswer::Retry: return QMessageBox::Retry;
-    case MsgAnswer::Ignore: return QMessageBox::Ignore;
-    case MsgAnswer::Yes: return QMessageBox::Yes;
-    case MsgAnswer::No: return QMessageBox::No;
+    case MsgAnswer::Ok:
+        return QMessageBox::Ok;
+    case MsgAnswer::Cancel:
+        return QMessageBox::Cancel;
+    case MsgAnswer::Abort:
+        return QMessageBox::Abort;
+    case MsgAnswer::Retry:
+        return QMessageBox::Retry;
+    case MsgAnswer::Ignore:
+        return QMessageBox::Ignore;
+    case MsgAnswer::Yes:
+        return QMessageBox::Yes;
+    case MsgAnswer::No:
+        return QMessageBox::No;
     }
     return QMessageBox::Ok;
 }
 
+// The captions are set here rather than left to a translator, so that the boxes read Italian
+// in any host, including programs that never loaded Qt's Italian translation.
+QString caption(MsgAnswer a) {
+    switch (a) {
+    case MsgAnswer::Ok:
+        return QStringLiteral("OK");
+    case MsgAnswer::Cancel:
+        return QStringLiteral("Annulla");
+    case MsgAnswer::Abort:
+        return QStringLiteral("&Interrompi");
+    case MsgAnswer::Retry:
+        return QStringLiteral("&Riprova");
+    case MsgAnswer::Ignore:
+        return QStringLiteral("&Ignora");
+    case MsgAnswer::Yes:
+        return QStringLiteral("&Sì");
+    case MsgAnswer::No:
+        return QStringLiteral("&No");
+    }
+    return QString();
+}
+
 QMessageBox::Icon boxIcon(MsgIcon icon) {
     switch (icon) {
-    case MsgIcon::Critical: return QMessageBox::Critical;
-    case MsgIcon::Question: return QMessageBox::Question;
-    case MsgIcon::Exclamation: return QMessageBox::Warning;
-    case MsgIcon::Information: return QMessageBox::Information;
-    case MsgIcon::None: break;
+    case MsgIcon::Critical:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -43,6 +77,7 @@ MsgAnswer QtMessageBoxes::show(const MessageBoxRequest& request) {
     for (int i = 0; i < count; ++i) {
         const MsgAnswer answer = buttonAnswer(request.buttons, i);
         QPushButton* b = box.addButton(standardButton(answer));
+        b->setText(caption(answer));
         if (i == request.defaultButton)
             box.setDefaultButton(b);
         if (answer == MsgAnswer::Cancel || count == 1)
@@ -58,6 +93,8 @@ MsgAnswer QtMessageBoxes::show(const MessageBoxRequest& request) {
                                                 : buttonAnswer(request.buttons, count - 1);
 }
 
-void QtMessageBoxes::beep() { QApplication::beep(); }
+void QtMessageBoxes::beep() {
+    QApplication::beep();
+}
 
 } // namespace tarv

@@ -35,6 +35,7 @@ TEST(CallOperation, LiteralsAreReadAsInCWhateverTheLocale) {
         {"0x80000001", Variant(int32_t(0x80000001u))},
         {".5", Variant(0.5)},
         {"\"a \\\"b\\\" \\\\ c\\d\"", Variant("a \"b\" \\ c\\d")},
+        {"\"uno\\ndue\\r\\tx\\0y\"", Variant(QString::fromUtf16(u"uno\ndue\r\tx\0y", 12))},
         {"\"\"", Variant("")},
         {"\"x, y\"", Variant("x, y")},
         {"true", Variant(true)},

@@ -1,0 +1,43 @@
+#include "QtWindowHost.h"
+
+#include <QApplication>
+#include <QThread>
+#include <QWidget>
+
+namespace tarv {
+
+bool QtWindowHost::canShowWindows() const {
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    return app && QThread::currentThread() == app->thread();
+}
+
+QObject* QtWindowHost::activeWindow() const {
+    if (!canShowWindows())
+        return nullptr;
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+QObject* QtWindowHost::findWindow(qint64 handle) const {
+    if (handle == 0 || !canShowWindows())
+        return nullptr;
+    return QWidget::find(WId(handle));
+}
+
+void QtWindowHost::lockWindowUpdate(qint64 handle) {
+    if (!canShowWindows())
+        return;
+    QWidget* target = qobject_cast<QWidget*>(findWindow(handle));
+    if (handle != 0 && !target)
+        return; // an unknown window: nothing to lock
+    if (target && m_locked && m_locked != target)
+        return; // the platform locks one window at a time
+    if (m_locked)
+        m_locked->setUpdatesEnabled(true);
+    m_locked = target;
+    if (m_locked)
+        m_locked->setUpdatesEnabled(false);
+}
+
+} // namespace tarv
