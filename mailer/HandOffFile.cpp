@@ -1,5 +1,6 @@
 #include "HandOffFile.h"
 
+#include "HandOffText.h"
 #include "Paths.h"
 #include "ProfileFile.h"
 
@@ -17,10 +18,16 @@ HandOffFile HandOffFile::besideExecutable() {
     return HandOffFile(Paths::executableDirectory() + QStringLiteral("/Default.ini"));
 }
 
-bool HandOffFile::exists() const { return Paths::attributesReadable(m_path); }
+bool HandOffFile::exists() const {
+    return Paths::attributesReadable(m_path);
+}
 
 QString HandOffFile::Leggi_Ini(const QString& section, const QString& key) const {
-    return ProfileFile::readString(section, key, QString(), m_path);
+    const QString value = ProfileFile::readString(section, key, QString(), m_path);
+    if (key.compare(QLatin1String("Testo"), Qt::CaseInsensitive) != 0)
+        return value;
+    return HandOffText::decode(
+        value, ProfileFile::readString(section, HandOffText::wholeKey(), QString(), m_path));
 }
 
 QString HandOffFile::distrustReason() const {
@@ -39,6 +46,8 @@ QString HandOffFile::distrustReason() const {
     return QString();
 }
 
-bool HandOffFile::remove() const { return QFile::remove(m_path); }
+bool HandOffFile::remove() const {
+    return QFile::remove(m_path);
+}
 
 } // namespace tarv

@@ -16,6 +16,7 @@ public:
     bool exists() const;
 
     // The value of a key of the file, read whole; "" when the key or the file is missing.
+    // "Testo" comes back with all its lines when the writer gave them (HandOffText).
     QString Leggi_Ini(const QString& section, const QString& key) const;
 
     // A file that another local user could have written is not trusted: it must belong to

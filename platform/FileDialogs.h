@@ -14,6 +14,8 @@ struct FileDialogRequest {
     QString filter;
     QString title;
     QString initialDirectory;
+    // Whether a save dialog asks before an existing file is chosen.
+    bool confirmOverwrite = true;
 };
 
 // The common file and folder dialogs. An empty result means the user cancelled.

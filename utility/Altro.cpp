@@ -2,6 +2,18 @@
 
 #include "TypeLibrary.h"
 
+#include "ComPtr.h"
+#include "HandOffText.h"
+#include "MessageBoxes.h"
+#include "ProfileFile.h"
+#include "Services.h"
+#include "SessionControl.h"
+#include "ShellMan.h"
+#include "SystemInfo.h"
+
+#include <QFile>
+#include <QFileInfo>
+
 namespace tarv::utility {
 
 using namespace com;
@@ -37,16 +49,71 @@ const ClassInfo& Altro::classInfo() {
     return info;
 }
 
-HRESULT Altro::IsWinNT(VARIANT_BOOL*) {
-    return notImplemented("IsWinNT");
+HRESULT Altro::IsWinNT(VARIANT_BOOL* result) {
+    return give(result, toVariantBool(SystemInfo::platformId() == 2));
 }
 
-HRESULT Altro::Spegni_Pc(Tipo_Speg*, VARIANT_BOOL*) {
-    return notImplemented("Spegni_Pc");
+HRESULT Altro::Spegni_Pc(Tipo_Speg* Tipo, VARIANT_BOOL* msg) {
+    if (*msg) {
+        const QString question = *Tipo == Disconnetti ? QStringLiteral("Disconnetersi ora?")
+                                 : *Tipo == Riavvia   ? QStringLiteral("Riavviare il pc ora?")
+                                                      : QStringLiteral("Spegnere il pc ora?");
+        if (Services::current().messageBoxes->show(question, MsgButtons::YesNo,
+                                                   MsgIcon::Question) != MsgAnswer::Yes)
+            return S_OK;
+    }
+    VARIANT_BOOL nt = VARIANT_FALSE;
+    IsWinNT(&nt);
+    if (nt) {
+        if (*Tipo == 1 || *Tipo == 5)
+            *Tipo = Tipo_Speg(*Tipo + Spegni1);
+        // Abilita_Spegnimento: no privilege to enable here; logind decides, asking polkit,
+        // when the request is made.
+    }
+    SessionControl::exitWindows(*Tipo);
+    return S_OK;
 }
 
-HRESULT Altro::Invia_File(QString*, QString*, QString*, QString*) {
-    return notImplemented("Invia_File");
+HRESULT Altro::Invia_File(QString* FileDaInviare, QString* Dest, QString* Soggetto,
+                          QString* Testo) {
+    const std::pair<const char*, QString*> oneLine[] = {
+        {"FileDaInviare", FileDaInviare}, {"Dest", Dest}, {"Soggetto", Soggetto}};
+    for (const auto& [name, text] : oneLine)
+        if (text->contains(QLatin1Char('\n')) || text->contains(QLatin1Char('\r')))
+            return raise(controlError(5),
+                         QStringLiteral("Invia_File: %1 non può contenere a capo; nulla è "
+                                        "stato scritto")
+                             .arg(QString::fromLatin1(name)));
+
+    auto shell = ComPtr<ShellMan>::adopt(new ShellMan);
+    QString dir;
+    shell->DyrSistema(&dir);
+    QString file = dir + QStringLiteral("Default.ini");
+    QString section = QStringLiteral("Dati");
+    const HandOffText body = HandOffText::encode(*Testo);
+    const std::pair<const char*, QString> entries[] = {{"Allegato", *FileDaInviare},
+                                                       {"Dest", *Dest},
+                                                       {"Subject", *Soggetto},
+                                                       {"Testo", body.firstLine}};
+    for (const auto& [key, value] : entries) {
+        QString name = QString::fromLatin1(key);
+        shell->SetVar(&file, &section, &name, value);
+    }
+    // The whole text, when it has more than one line; a one-line text leaves no stale whole
+    // text of an earlier hand-off behind.
+    ProfileFile::writeString(section, HandOffText::wholeKey(), body.whole, file);
+    // The mailer trusts only a hand-off file that no one else can write.
+    QFile::setPermissions(file,
+                          QFile::permissions(file) & ~(QFile::WriteGroup | QFile::WriteOther));
+
+    const QString program = dir + QStringLiteral("velinor");
+    if (!QFileInfo(program).isExecutable())
+        return raise(controlError(53),
+                     QStringLiteral("%1: %2").arg(standardDescription(controlError(53)), program));
+    if (!Services::current().processes->startDetached(program, {}, dir))
+        return raise(controlError(75),
+                     QStringLiteral("%1: %2").arg(standardDescription(controlError(75)), program));
+    return S_OK;
 }
 
 } // namespace tarv::utility

@@ -2,9 +2,46 @@
 
 #include "TypeLibrary.h"
 
+#include "EventPump.h"
+#include "FileDialogs.h"
+#include "Paths.h"
+#include "PrintService.h"
+#include "ProfileFile.h"
+#include "Services.h"
+#include "SystemInfo.h"
+#include "WindowHost.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace tarv::utility {
 
 using namespace com;
+
+namespace {
+
+// The platform's profile calls take texts that end at their first NUL character.
+QString upToNul(const QString& s) {
+    const qsizetype nul = s.indexOf(QChar(0));
+    return nul < 0 ? s : s.left(nul);
+}
+
+bool hasLineBreak(const QString& s) {
+    return s.contains(QLatin1Char('\n')) || s.contains(QLatin1Char('\r'));
+}
+
+const QString kSystemProfile = QStringLiteral("win.ini");
+
+// "queue,driver,port", the form of the default-printer entry, for a print queue.
+QString entryOfQueue(const QString& queue) {
+    return queue + QStringLiteral(",CUPS,lp");
+}
+
+} // namespace
 
 ShellMan::ShellMan() : DispatchObject(interfaceInfo(), progIdOf("ShellMan")) {}
 
@@ -72,80 +109,191 @@ const ClassInfo& ShellMan::classInfo() {
     return info;
 }
 
-HRESULT ShellMan::SetVar(QString*, QString*, QString*, const QString&) {
-    return notImplemented("SetVar");
+HRESULT ShellMan::SetVar(QString* NomeFile, QString* Section, QString* Variable,
+                         const QString& value) {
+    const QString section = upToNul(*Section), key = upToNul(*Variable), text = upToNul(value);
+    // A line break would write lines of its own into the file (a value "x" + line break +
+    // "Nascosto=True" adds a key), so such texts are refused and the file left alone.
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(text))
+        return raise(controlError(5),
+                     QStringLiteral("SetVar: la sezione, la chiave e il valore non possono "
+                                    "contenere a capo; il file %1 non è stato modificato")
+                         .arg(*NomeFile));
+    ProfileFile::writeString(section, key, text, *NomeFile);
+    return S_OK;
 }
 
-HRESULT ShellMan::GetVar(QString*, QString*, QString*, QString*) {
-    return notImplemented("GetVar");
+HRESULT ShellMan::GetVar(QString* NomeFile, QString* Section, QString* Variable, QString* result) {
+    return give(result, ProfileFile::readString(upToNul(*Section), upToNul(*Variable), QString(),
+                                                *NomeFile));
 }
 
-HRESULT ShellMan::FindComputerName(QString*) {
-    return notImplemented("FindComputerName");
+HRESULT ShellMan::FindComputerName(QString* result) {
+    return give(result, SystemInfo::computerName());
 }
 
-HRESULT ShellMan::FindCurrentUser(QString*) {
-    return notImplemented("FindCurrentUser");
+HRESULT ShellMan::FindCurrentUser(QString* result) {
+    return give(result, SystemInfo::userName());
 }
 
-HRESULT ShellMan::LockWindow(int32_t*) {
-    return notImplemented("LockWindow");
+HRESULT ShellMan::LockWindow(int32_t* hwnd) {
+    if (canShowWindows())
+        Services::current().windows->lockWindowUpdate(*hwnd);
+    return S_OK;
 }
 
 HRESULT ShellMan::UnlockWindow() {
-    return notImplemented("UnlockWindow");
+    if (canShowWindows())
+        Services::current().windows->lockWindowUpdate(0);
+    return S_OK;
 }
 
-HRESULT ShellMan::GetDOSPathName(const QString&, QString*) {
-    return notImplemented("GetDOSPathName");
+HRESULT ShellMan::GetDOSPathName(const QString& strPercorso, QString* result) {
+    // Linux has no short names: every path is its own short form.
+    return give(result, strPercorso);
+}
+
+HRESULT ShellMan::GetDefaultPrinter(QString* result) {
+    QString entry = ProfileFile::readString(QStringLiteral("windows"), QStringLiteral("device"),
+                                            QStringLiteral("?"), kSystemProfile);
+    if (entry == QLatin1String("?")) {
+        const QString queue = PrintService::defaultQueue();
+        if (!queue.isEmpty())
+            entry = entryOfQueue(queue);
+    }
+    return give(result, entry);
+}
+
+HRESULT ShellMan::SetDefaultPrinter(QString* s) {
+    GetDefaultPrinter(&SavedPrinter);
+    if (s->isEmpty())
+        return S_OK;
+    const QString entry = upToNul(*s);
+    if (hasLineBreak(entry))
+        return S_OK; // ends silently, as every error here does
+    EventPump& pump = *Services::current().pump;
+    ProfileFile::writeString(QStringLiteral("windows"), QStringLiteral("device"), std::nullopt,
+                             kSystemProfile);
+    pump.pump();
+    ProfileFile::writeString(QStringLiteral("windows"), QStringLiteral("device"), entry,
+                             kSystemProfile);
+    pump.pump();
+    return S_OK;
 }
 
 HRESULT ShellMan::ResetDefaultPrinter() {
-    return notImplemented("ResetDefaultPrinter");
+    QString saved = SavedPrinter;
+    return SetDefaultPrinter(&saved);
 }
 
-HRESULT ShellMan::GetDefaultPrinter(QString*) {
-    return notImplemented("GetDefaultPrinter");
+HRESULT ShellMan::BrowseForFolder(int32_t* handle, const QString& strTitolo, QString* result) {
+    if (!canShowWindows())
+        return raise(controlError(5), noWindowDescription());
+    FileDialogRequest r;
+    r.kind = FileDialogRequest::Folder;
+    r.owner = ownerWindow(*handle);
+    r.title = strTitolo;
+    return give(result, Services::current().fileDialogs->choose(r));
 }
 
-HRESULT ShellMan::SetDefaultPrinter(QString*) {
-    return notImplemented("SetDefaultPrinter");
+HRESULT ShellMan::OpenFN(const QString& strTitoloFinestra, const QString& strPercorsoIniziale,
+                         const QString& strFiltro, QString* result) {
+    if (!canShowWindows())
+        return raise(controlError(5), noWindowDescription());
+    FileDialogRequest r;
+    r.kind = FileDialogRequest::Open;
+    r.owner = ownerWindow();
+    r.filter = strFiltro;
+    r.title = strTitoloFinestra;
+    r.initialDirectory = strPercorsoIniziale;
+    return give(result, Services::current().fileDialogs->choose(r));
 }
 
-HRESULT ShellMan::BrowseForFolder(int32_t*, const QString&, QString*) {
-    return notImplemented("BrowseForFolder");
+HRESULT ShellMan::RemoveNullChars(const QString& strString, QString* result) {
+    QString s = strString;
+    s.remove(QChar(0));
+    return give(result, s);
 }
 
-HRESULT ShellMan::OpenFN(const QString&, const QString&, const QString&, QString*) {
-    return notImplemented("OpenFN");
+HRESULT ShellMan::SaveFN(const QString& strTitoloFinestra, const QString& strPercorsoIniziale,
+                         QString* strFiltro, QString* result) {
+    if (!canShowWindows())
+        return raise(controlError(5), noWindowDescription());
+    FileDialogRequest r;
+    r.kind = FileDialogRequest::Save;
+    r.owner = ownerWindow();
+    r.filter = *strFiltro;
+    r.title = strTitoloFinestra;
+    r.initialDirectory = strPercorsoIniziale;
+    r.confirmOverwrite = false;
+    // The caller's variable keeps the filter as the dialog took it: NULs for the bars, and
+    // one more NUL at the end.
+    strFiltro->replace(QLatin1Char('|'), QChar(0));
+    strFiltro->append(QChar(0));
+    return give(result, Services::current().fileDialogs->choose(r));
 }
 
-HRESULT ShellMan::RemoveNullChars(const QString&, QString*) {
-    return notImplemented("RemoveNullChars");
+QString ShellMan::parentFolder(const QString& path) {
+    QString p = path;
+    while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
+        p.chop(1);
+    const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QString();
+    return slash == 0 ? QStringLiteral("/") : p.left(slash);
 }
 
-HRESULT ShellMan::SaveFN(const QString&, const QString&, QString*, QString*) {
-    return notImplemented("SaveFN");
+HRESULT ShellMan::OpenDocument(int32_t*, QString* strDocPath) {
+    Services::current().processes->startDetached(QStringLiteral("xdg-open"), {*strDocPath},
+                                                 parentFolder(*strDocPath));
+    return S_OK;
 }
 
-HRESULT ShellMan::OpenDocument(int32_t*, QString*) {
-    return notImplemented("OpenDocument");
+HRESULT ShellMan::PrintDocument(int32_t*, QString* strDocPath) {
+    // The default-printer entry names the queue; the print service's default otherwise.
+    const QString entry = ProfileFile::readString(
+        QStringLiteral("windows"), QStringLiteral("device"), QString(), kSystemProfile);
+    const QString queue = entry.section(QLatin1Char(','), 0, 0).trimmed();
+    PrintService::print(*strDocPath, queue == QLatin1String("?") ? QString() : queue,
+                        parentFolder(*strDocPath));
+    return S_OK;
 }
 
-HRESULT ShellMan::PrintDocument(int32_t*, QString*) {
-    return notImplemented("PrintDocument");
+HRESULT ShellMan::CreaFileDiTesto(QString* NomeFile, VARIANT_BOOL* Sovrascrivi) {
+    // Without overwrite the file is created only if absent, in one step, so an existing
+    // file is never truncated.
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (*Sovrascrivi ? O_TRUNC : O_EXCL);
+    const int fd = ::open(QFile::encodeName(*NomeFile).constData(), flags, 0666);
+    if (fd >= 0) {
+        ::close(fd);
+        return S_OK;
+    }
+    int number = 75;
+    switch (errno) {
+    case EEXIST:
+        number = 58;
+        break;
+    case ENOENT:
+    case ENOTDIR:
+        number = 76;
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        number = 70;
+        break;
+    }
+    return raise(controlError(number), QStringLiteral("%1: %2").arg(
+                                           standardDescription(controlError(number)), *NomeFile));
 }
 
-HRESULT ShellMan::CreaFileDiTesto(QString*, VARIANT_BOOL*) {
-    return notImplemented("CreaFileDiTesto");
+HRESULT ShellMan::DyrSistema(QString* result) {
+    return give(result, Paths::systemDirectory() + QLatin1Char('/'));
 }
 
-HRESULT ShellMan::DyrSistema(QString*) {
-    return notImplemented("DyrSistema");
-}
-
-HRESULT ShellMan::FileEsiste(QString*, VARIANT_BOOL*) {
-    return notImplemented("FileEsiste");
+HRESULT ShellMan::FileEsiste(QString* PercorsoFile, VARIANT_BOOL* result) {
+    return give(result,
+                toVariantBool(!PercorsoFile->isEmpty() && QFileInfo::exists(*PercorsoFile)));
 }
 
 } // namespace tarv::utility

@@ -34,6 +34,14 @@ public:
     HRESULT CreaFileDiTesto(QString* NomeFile, VARIANT_BOOL* Sovrascrivi) override;
     HRESULT DyrSistema(QString* result) override;
     HRESULT FileEsiste(QString* PercorsoFile, VARIANT_BOOL* result) override;
+
+    // The folder that a file-system path's document opens and prints in: its parent folder,
+    // "" for a bare file name.
+    static QString parentFolder(const QString& path);
+
+private:
+    // The default-printer entry current when SetDefaultPrinter was last called here.
+    QString SavedPrinter;
 };
 
 } // namespace tarv::utility

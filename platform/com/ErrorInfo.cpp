@@ -22,6 +22,16 @@ QString basicText(int number) {
         return QStringLiteral("Divisione per zero");
     case 13:
         return QStringLiteral("Tipo non corrispondente");
+    case 53:
+        return QStringLiteral("Impossibile trovare il file");
+    case 58:
+        return QStringLiteral("File già esistente");
+    case 70:
+        return QStringLiteral("Autorizzazione negata");
+    case 75:
+        return QStringLiteral("Errore di accesso al percorso/file");
+    case 76:
+        return QStringLiteral("Impossibile trovare il percorso");
     case 91:
         return QStringLiteral("Variabile oggetto o variabile del blocco With non impostata");
     case 94:

@@ -4,6 +4,7 @@
 #include "FileDialogs.h"
 #include "MessageBoxes.h"
 #include "Services.h"
+#include "WindowHost.h"
 
 #include <QString>
 #include <QStringList>
@@ -77,6 +78,22 @@ public:
     }
     std::vector<Start> started;
     bool succeed = true;
+};
+
+// A host that can show no window: a console host, or a call from a thread other than the
+// GUI thread.
+class ConsoleWindowHost : public WindowHost {
+public:
+    bool canShowWindows() const override { return false; }
+    QObject* activeWindow() const override { return nullptr; }
+    QObject* findWindow(qint64) const override { return nullptr; }
+    void lockWindowUpdate(qint64) override {}
+    MessageBoxes& messageBoxes() override { return m_boxes; }
+    FileDialogs& fileDialogs() override { return m_dialogs; }
+
+private:
+    FakeMessageBoxes m_boxes;
+    FakeFileDialogs m_dialogs;
 };
 
 } // namespace tarv

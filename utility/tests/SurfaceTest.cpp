@@ -13,6 +13,8 @@
 #include "DispatchCall.h"
 #include "TestWindowsDir.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 using namespace tarv::com;
@@ -324,13 +326,21 @@ std::vector<Variant> sampleArguments(const MemberInfo& m) {
     return args;
 }
 
-class SurfaceTest : public tarv::WindowsDirTest {};
+// Members that make files by a bare name make them in the current directory: the test's own.
+class SurfaceTest : public tarv::WindowsDirTest {
+protected:
+    void SetUp() override {
+        m_cwd = QDir::currentPath();
+        QDir::setCurrent(win.path());
+    }
+    void TearDown() override { QDir::setCurrent(m_cwd); }
+    QString m_cwd;
+};
 
 // Members whose behaviour is not in this build fail cleanly: the "not implemented" error with
 // a description naming the member, never a crash, never a pretended success.
 TEST_F(SurfaceTest, MembersNotInThisBuildFailWithNotImplemented) {
-    std::vector<const ClassInfo*> classes{&Altro::classInfo(), &CMouseWheel::classInfo(),
-                                          &ShellMan::classInfo(), &Internet::classInfo(),
+    std::vector<const ClassInfo*> classes{&CMouseWheel::classInfo(), &Internet::classInfo(),
                                           &Zip::classInfo()};
     int checked = 0;
     for (const ClassInfo* c : classes) {
@@ -354,7 +364,7 @@ TEST_F(SurfaceTest, MembersNotInThisBuildFailWithNotImplemented) {
             ++checked;
         }
     }
-    EXPECT_GE(checked, 30);
+    EXPECT_GE(checked, 9);
     EXPECT_TRUE(win.boxes.shown.empty());
 }
 

@@ -1,0 +1,175 @@
+// Altro: the platform family, the end of the session against the process starter's recording
+// fake, and the writer side of the hand-off.
+#include "Altro.h"
+
+#include "ErrorInfo.h"
+#include "HandOffText.h"
+#include "ProfileFile.h"
+#include "TestWindowsDir.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace tarv;
+using namespace tarv::com;
+using namespace tarv::utility;
+
+namespace {
+
+class AltroTest : public WindowsDirTest {
+protected:
+    ComPtr<Altro> altro = ComPtr<Altro>::adopt(new Altro);
+    QString handOff() const { return win.file("system/Default.ini"); }
+    QString key(const char* name) const {
+        return ProfileFile::readString("Dati", name, "<assente>", handOff());
+    }
+    void installMailer() {
+        win.write("system/velinor", "#!/bin/sh\n");
+        QFile::setPermissions(win.file("system/velinor"), QFile::ReadOwner | QFile::ExeOwner);
+    }
+};
+
+TEST_F(AltroTest, SpegniPcAsksByTipoAndMapsTheFlagsOntoSystemd) {
+    qputenv("XDG_SESSION_ID", "7");
+    struct Case {
+        int platform, tipo;
+        bool msg;
+        MsgAnswer answer;
+        const char* question; // "" when none
+        int tipoAfter;
+        QStringList command; // empty when nothing is requested
+    } cases[] = {
+        {2,
+         0,
+         true,
+         MsgAnswer::Yes,
+         "Disconnetersi ora?",
+         0,
+         {"loginctl", "terminate-session", "7"}},
+        {2,
+         1,
+         true,
+         MsgAnswer::Yes,
+         "Spegnere il pc ora?",
+         9,
+         {"systemctl", "poweroff", "--check-inhibitors=yes"}},
+        {1,
+         1,
+         true,
+         MsgAnswer::Yes,
+         "Spegnere il pc ora?",
+         1,
+         {"systemctl", "halt", "--check-inhibitors=yes"}},
+        {2, 5, false, MsgAnswer::No, "", 13, {"systemctl", "poweroff", "--check-inhibitors=no"}},
+        {1, 5, false, MsgAnswer::No, "", 5, {"systemctl", "halt", "--check-inhibitors=no"}},
+        {2, 2, false, MsgAnswer::No, "", 2, {"systemctl", "reboot", "--check-inhibitors=yes"}},
+        {2,
+         6,
+         true,
+         MsgAnswer::Yes,
+         "Spegnere il pc ora?",
+         6,
+         {"systemctl", "reboot", "--check-inhibitors=no"}},
+        {2,
+         4,
+         true,
+         MsgAnswer::Yes,
+         "Spegnere il pc ora?",
+         4,
+         {"loginctl", "terminate-session", "7"}},
+        {2,
+         8,
+         true,
+         MsgAnswer::Yes,
+         "Spegnere il pc ora?",
+         8,
+         {"systemctl", "poweroff", "--check-inhibitors=yes"}},
+        {2, 2, true, MsgAnswer::No, "Riavviare il pc ora?", 2, {}},
+        {2, 1, true, MsgAnswer::No, "Spegnere il pc ora?", 1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "platform " << c.platform << " Tipo " << c.tipo);
+        qputenv("TARV_PLATFORM_ID", QByteArray::number(c.platform));
+        win.boxes.shown.clear();
+        win.processes.started.clear();
+        win.boxes.answer(c.answer);
+        Tipo_Speg tipo = Tipo_Speg(c.tipo);
+        VARIANT_BOOL msg = toVariantBool(c.msg);
+        EXPECT_EQ(altro->Spegni_Pc(&tipo, &msg), S_OK);
+        EXPECT_EQ(tipo, c.tipoAfter);
+        if (*c.question) {
+            ASSERT_EQ(win.boxes.shown.size(), 1u);
+            EXPECT_EQ(win.boxes.shown[0].text, c.question);
+            EXPECT_EQ(win.boxes.shown[0].buttons, MsgButtons::YesNo);
+            EXPECT_EQ(win.boxes.shown[0].icon, MsgIcon::Question);
+        } else {
+            EXPECT_TRUE(win.boxes.shown.empty());
+            win.boxes.answers.clear();
+        }
+        if (c.command.isEmpty()) {
+            EXPECT_TRUE(win.processes.started.empty());
+        } else {
+            ASSERT_EQ(win.processes.started.size(), 1u);
+            EXPECT_EQ(QStringList(win.processes.started[0].program) +
+                          win.processes.started[0].arguments,
+                      c.command);
+        }
+    }
+    qunsetenv("TARV_PLATFORM_ID");
+    qunsetenv("XDG_SESSION_ID");
+}
+
+TEST_F(AltroTest, InviaFileWritesTheFourKeysAndStartsTheInstalledMailer) {
+    win.write("system/Default.ini", "[Dati]\nTesto=vecchio\nTestoIntero=\"vecchio\\nx\"\n"
+                                    "Nascosto=True\n[Altro]\nDest=resta\n");
+    installMailer();
+    QString file = "/doc/fattura.pdf", dest, subject, text = "Una riga";
+    ASSERT_EQ(altro->Invia_File(&file, &dest, &subject, &text), S_OK);
+    EXPECT_EQ(key("Allegato"), "/doc/fattura.pdf");
+    EXPECT_EQ(key("Dest"), "");
+    EXPECT_EQ(key("Subject"), "");
+    EXPECT_EQ(key("Testo"), "Una riga");
+    EXPECT_EQ(key("TestoIntero"), "<assente>"); // no stale whole text of the earlier hand-off
+    EXPECT_EQ(key("Nascosto"), "True");         // other keys stay
+    EXPECT_EQ(ProfileFile::readString("Altro", "Dest", "", handOff()), "resta");
+    ASSERT_EQ(win.processes.started.size(), 1u);
+    EXPECT_EQ(win.processes.started[0].program, win.file("system/velinor"));
+    EXPECT_TRUE(win.processes.started[0].arguments.isEmpty());
+    EXPECT_EQ(win.processes.started[0].workingDirectory, win.file("system/"));
+}
+
+// Lines of a hostile text stay inside the text: they add no key, and the whole text is there.
+TEST_F(AltroTest, InviaFileKeepsAMultiLineTextWholeAndAddsNoKeys) {
+    installMailer();
+    const QString hostile = "Riga uno\nNascosto=True\r\nAllegato=/etc/shadow\n[Dati]\n  fine\\n ";
+    QString file = "/doc/a.pdf", dest = "x@y.it", subject = "S", text = hostile;
+    ASSERT_EQ(altro->Invia_File(&file, &dest, &subject, &text), S_OK);
+    EXPECT_EQ(ProfileFile::keyNames("Dati", handOff()),
+              QStringList({"Allegato", "Dest", "Subject", "Testo", "TestoIntero"}));
+    EXPECT_EQ(key("Allegato"), "/doc/a.pdf");
+    EXPECT_EQ(key("Testo"), "Riga uno");
+    EXPECT_EQ(HandOffText::decode(key("Testo"), key("TestoIntero")), hostile);
+    // The mailer trusts only a file that no one else can write.
+    EXPECT_FALSE(QFile::permissions(handOff()) & (QFile::WriteGroup | QFile::WriteOther));
+}
+
+TEST_F(AltroTest, InviaFileFailures) {
+    // A line break in a one-line argument: nothing written, nothing started.
+    installMailer();
+    QString file = "/doc/a.pdf\nNascosto=True", dest, subject, text;
+    EXPECT_EQ(altro->Invia_File(&file, &dest, &subject, &text), controlError(5));
+    EXPECT_TRUE(takeErrorInfo().description.contains("FileDaInviare"));
+    EXPECT_FALSE(QFile::exists(handOff()));
+    EXPECT_TRUE(win.processes.started.empty());
+
+    // No mailer installed: error 53 after the keys are written.
+    QFile::remove(win.file("system/velinor"));
+    file = "/doc/a.pdf";
+    EXPECT_EQ(altro->Invia_File(&file, &dest, &subject, &text), controlError(53));
+    EXPECT_TRUE(takeErrorInfo().description.startsWith("Impossibile trovare il file"));
+    EXPECT_EQ(key("Allegato"), "/doc/a.pdf");
+    EXPECT_TRUE(win.processes.started.empty());
+}
+
+} // namespace

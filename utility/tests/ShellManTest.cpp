@@ -1,0 +1,199 @@
+// ShellMan on the stand-ins: profile files, files and folders, the file dialogs through the
+// dialog service's fake, the default printer against a fake print service on PATH.
+#include "ShellMan.h"
+
+#include "CommandRecorders.h"
+#include "ErrorInfo.h"
+#include "TestWindowsDir.h"
+#include "WindowHost.h"
+
+#include <QFile>
+#include <QWidget>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+using namespace tarv;
+using namespace tarv::com;
+using namespace tarv::utility;
+
+namespace {
+
+class ShellManTest : public WindowsDirTest {
+protected:
+    ComPtr<ShellMan> shell = ComPtr<ShellMan>::adopt(new ShellMan);
+
+    QString get(QString file, QString section, QString key) {
+        QString v;
+        EXPECT_EQ(shell->GetVar(&file, &section, &key, &v), S_OK);
+        return v;
+    }
+    HRESULT set(QString file, QString section, QString key, const QString& value) {
+        return shell->SetVar(&file, &section, &key, value);
+    }
+    QString printer() {
+        QString p;
+        EXPECT_EQ(shell->GetDefaultPrinter(&p), S_OK);
+        return p;
+    }
+    void setPrinter(QString s) { EXPECT_EQ(shell->SetDefaultPrinter(&s), S_OK); }
+};
+
+TEST_F(ShellManTest, ProfileEditsKeepEveryOtherByte) {
+    const QString ini = win.write("conf/app.ini", "; note\r\n[Dati]\r\nDest = \"a@b.it\" \r\n"
+                                                  "Altro=1\r\n\r\n[Fine]\r\nx=y");
+    const QString long300(300, QLatin1Char('v'));
+    EXPECT_EQ(get(ini, "dati", "DEST"), "a@b.it"); // case and outer quotes
+    EXPECT_EQ(set(ini, "DATI", "dest", "c@d.it"), S_OK);
+    EXPECT_EQ(set(ini, "Dati", "Lungo", long300), S_OK);
+    EXPECT_EQ(set(ini, "Nuova", "k", "v"), S_OK);
+    EXPECT_EQ(TestWindowsDir::read(ini),
+              "; note\r\n[Dati]\r\nDest=c@d.it\r\nAltro=1\r\nLungo=" + long300.toUtf8() +
+                  "\r\n\r\n[Fine]\r\nx=y\r\n[Nuova]\r\nk=v\r\n");
+    EXPECT_EQ(get(ini, "Dati", "Lungo"), long300); // whole, not cut at 254
+    EXPECT_EQ(get(ini, "Dati", "Manca"), "");
+    EXPECT_EQ(get(win.file("nessuno.ini"), "Dati", "Dest"), "");
+    // A bare name lands in the Windows directory.
+    EXPECT_EQ(set("tarv.ini", "S", "k", "1"), S_OK);
+    EXPECT_TRUE(QFile::exists(win.file("tarv.ini")));
+}
+
+// A line break would write lines of its own (a key "Nascosto=True" after the value): refused,
+// the file left as it was.
+TEST_F(ShellManTest, SetVarRefusesLineBreaks) {
+    const QByteArray before = "[Dati]\nDest=a@b.it\n";
+    const QString ini = win.write("h.ini", before);
+    const char* cases[][3] = {{"Dati", "Testo", "x\nNascosto=True"},
+                              {"Dati", "Testo", "x\rNascosto=True"},
+                              {"Dati", "Testo\nNascosto", "True"},
+                              {"Dati]\n[Altro", "k", "v"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(set(ini, c[0], c[1], c[2]), controlError(5)) << c[2];
+        EXPECT_TRUE(takeErrorInfo().description.contains("a capo"));
+        EXPECT_EQ(TestWindowsDir::read(ini), before);
+    }
+}
+
+TEST_F(ShellManTest, CreaFileDiTestoNeverTruncatesWhenToldNotTo) {
+    const QString existing = win.write("dati.txt", "importante");
+    struct Case {
+        QString name;
+        VARIANT_BOOL overwrite;
+        HRESULT expected;
+        QByteArray after;
+    } cases[] = {
+        {existing, VARIANT_FALSE, controlError(58), "importante"},
+        {win.file("nuovo.txt"), VARIANT_FALSE, S_OK, ""},
+        {win.file("manca/nuovo.txt"), VARIANT_TRUE, controlError(76), ""},
+        {existing, VARIANT_TRUE, S_OK, ""},
+    };
+    for (Case& c : cases) {
+        EXPECT_EQ(shell->CreaFileDiTesto(&c.name, &c.overwrite), c.expected)
+            << c.name.toStdString();
+        const ErrorInfo e = takeErrorInfo();
+        if (c.expected != S_OK)
+            EXPECT_TRUE(e.description.endsWith(c.name)) << e.description.toStdString();
+        EXPECT_EQ(TestWindowsDir::read(c.name), c.after);
+    }
+}
+
+TEST_F(ShellManTest, SystemDirectoryEndsWithASeparatorAndFileEsisteSeesFolders) {
+    QString dir;
+    ASSERT_EQ(shell->DyrSistema(&dir), S_OK);
+    EXPECT_EQ(dir, win.path() + "/system/");
+    const QString file = win.write("f.txt", "x");
+    const std::pair<QString, bool> cases[] = {
+        {file, true}, {win.path(), true}, {win.file("manca"), false}, {"", false}};
+    for (auto [path, exists] : cases) {
+        VARIANT_BOOL r = VARIANT_FALSE;
+        EXPECT_EQ(shell->FileEsiste(&path, &r), S_OK);
+        EXPECT_EQ(r != 0, exists) << path.toStdString();
+    }
+}
+
+TEST_F(ShellManTest, FileDialogsTakeFiltersAndSaveFNWritesBackTheConvertedFilter) {
+    win.dialogs.results = {"/tmp/a.txt", "", "/tmp/b.csv"};
+    QString r;
+    ASSERT_EQ(shell->OpenFN("Apri", "/tmp", "Testo|*.txt|Tutti i file|*.*", &r), S_OK);
+    EXPECT_EQ(r, "/tmp/a.txt");
+    QString filter = "Testo|*.txt|Tutti i file|*.*";
+    ASSERT_EQ(shell->SaveFN("Salva", "", &filter, &r), S_OK);
+    EXPECT_EQ(r, ""); // cancelled
+    EXPECT_EQ(filter, QString::fromUtf16(u"Testo\0*.txt\0Tutti i file\0*.*\0", 29));
+    int32_t handle = 0;
+    ASSERT_EQ(shell->BrowseForFolder(&handle, "Cartella", &r), S_OK);
+    ASSERT_EQ(win.dialogs.requests.size(), 3u);
+    const FileDialogRequest& open = win.dialogs.requests[0];
+    EXPECT_EQ(open.kind, FileDialogRequest::Open);
+    EXPECT_EQ(open.filter, "Testo|*.txt|Tutti i file|*.*");
+    EXPECT_EQ(open.title, "Apri");
+    EXPECT_EQ(open.initialDirectory, "/tmp");
+    EXPECT_EQ(win.dialogs.requests[1].kind, FileDialogRequest::Save);
+    EXPECT_FALSE(win.dialogs.requests[1].confirmOverwrite);
+    EXPECT_EQ(win.dialogs.requests[2].kind, FileDialogRequest::Folder);
+}
+
+// In a console host, or off the GUI thread, a member that needs a window fails and says why.
+TEST_F(ShellManTest, WindowedMembersFailWhereNoWindowCanBeShown) {
+    ConsoleWindowHost console;
+    ScopedServices scope({.windows = &console});
+    QString r, filter = "Tutti i file|*.*";
+    int32_t handle = 0;
+    const std::function<HRESULT()> calls[] = {
+        [&] { return shell->OpenFN("", "", filter, &r); },
+        [&] { return shell->SaveFN("", "", &filter, &r); },
+        [&] { return shell->BrowseForFolder(&handle, "", &r); }};
+    for (const auto& call : calls) {
+        EXPECT_EQ(call(), controlError(5));
+        EXPECT_EQ(takeErrorInfo().description, noWindowDescription());
+    }
+    EXPECT_EQ(filter, "Tutti i file|*.*");
+    EXPECT_TRUE(win.dialogs.requests.empty());
+}
+
+TEST_F(ShellManTest, LockWindowLocksOneWindowByItsHandle) {
+    QWidget a, b;
+    a.show();
+    b.show();
+    int32_t ha = int32_t(a.winId()), hb = int32_t(b.winId()), unknown = ha + hb + 1000;
+    EXPECT_EQ(shell->LockWindow(&ha), S_OK);
+    EXPECT_EQ(shell->LockWindow(&hb), S_OK); // one at a time: refused
+    EXPECT_EQ(shell->LockWindow(&unknown), S_OK);
+    EXPECT_FALSE(a.updatesEnabled());
+    EXPECT_TRUE(b.updatesEnabled());
+    EXPECT_EQ(shell->UnlockWindow(), S_OK);
+    EXPECT_TRUE(a.updatesEnabled());
+}
+
+TEST_F(ShellManTest, DefaultPrinterRoundTripAndPrintingOnTheChosenQueue) {
+    EXPECT_EQ(printer(), "?"); // no entry, no default queue
+    win.write("fake-output/lpstat", "system default destination: Ufficio\n");
+    EXPECT_EQ(printer(), "Ufficio,CUPS,lp");
+
+    win.write("win.ini", "[windows]\r\ndevice=Magazzino,CUPS,lp\r\n");
+    setPrinter(""); // saves the current entry, writes nothing
+    EXPECT_EQ(TestWindowsDir::read(win.file("win.ini")),
+              "[windows]\r\ndevice=Magazzino,CUPS,lp\r\n");
+    setPrinter("Etichette,CUPS,lp");
+    EXPECT_EQ(printer(), "Etichette,CUPS,lp");
+    QString doc = win.write("doc/fattura.pdf", "%PDF");
+    int32_t hwnd = 0;
+    EXPECT_EQ(shell->PrintDocument(&hwnd, &doc), S_OK);
+    EXPECT_EQ(shell->ResetDefaultPrinter(), S_OK);
+    EXPECT_EQ(printer(), "Magazzino,CUPS,lp");
+    EXPECT_EQ(shell->ResetDefaultPrinter(), S_OK); // a second reset swaps back
+    EXPECT_EQ(printer(), "Etichette,CUPS,lp");
+    EXPECT_EQ(shell->OpenDocument(&hwnd, &doc), S_OK);
+
+    ASSERT_EQ(win.processes.started.size(), 2u);
+    const auto& print = win.processes.started[0];
+    EXPECT_EQ(print.program, "lp");
+    EXPECT_EQ(print.arguments, QStringList({"-d", "Etichette", doc}));
+    EXPECT_EQ(print.workingDirectory, win.file("doc"));
+    EXPECT_EQ(win.processes.started[1].program, "xdg-open");
+    EXPECT_EQ(win.processes.started[1].arguments, QStringList{doc});
+    EXPECT_EQ(recordedCommands(), QStringList({"lpstat -d", "lpstat -d"}));
+}
+
+} // namespace
