@@ -35,6 +35,17 @@ QString QtFileDialogs::choose(const FileDialogRequest& request) {
         dialog.setOption(QFileDialog::ShowDirsOnly, true);
         break;
     }
+    // Italian in any host, including programs that never loaded Qt's Italian translation.
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Cerca in:"));
+    dialog.setLabelText(QFileDialog::FileName, request.kind == FileDialogRequest::Folder
+                                                   ? QStringLiteral("Cartella:")
+                                                   : QStringLiteral("Nome file:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Tipo file:"));
+    dialog.setLabelText(QFileDialog::Accept,
+                        request.kind == FileDialogRequest::Save   ? QStringLiteral("&Salva")
+                        : request.kind == FileDialogRequest::Open ? QStringLiteral("&Apri")
+                                                                  : QStringLiteral("&Scegli"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annulla"));
     if (request.kind != FileDialogRequest::Folder && !request.filter.isEmpty())
         dialog.setNameFilters(nameFilters(request.filter));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

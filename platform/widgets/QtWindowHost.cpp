@@ -16,7 +16,19 @@ QObject* QtWindowHost::activeWindow() const {
         return nullptr;
     if (QWidget* modal = QApplication::activeModalWidget())
         return modal;
-    return QApplication::activeWindow();
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    // Between two windows of ours the host may have no active window for a moment: its one
+    // visible main window is then the owner.
+    QWidget* only = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || w->windowType() != Qt::Window)
+            continue;
+        if (only)
+            return nullptr;
+        only = w;
+    }
+    return only;
 }
 
 QObject* QtWindowHost::findWindow(qint64 handle) const {

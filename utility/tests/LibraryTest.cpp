@@ -2,6 +2,7 @@
 // class identifier through the registry store and dlopen, driven from the shell by tarv-call.
 // This executable links only the component layer, not the classes.
 #include "ComPtr.h"
+#include "CommandRecorders.h"
 #include "Creation.h"
 #include "DispatchCall.h"
 #include "ErrorInfo.h"
@@ -9,13 +10,22 @@
 #include "TarvUtility.h"
 #include "TestWindowsDir.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 using namespace tarv;
 using namespace tarv::com;
 using namespace tarv::utility;
+
+namespace {
+QString noWindowText() {
+    return QStringLiteral("Impossibile mostrare una finestra: il programma che usa la libreria "
+                          "non ha un'interfaccia grafica su questo thread");
+}
+} // namespace
 
 namespace {
 
@@ -27,16 +37,29 @@ struct ToolRun {
 
 class LibraryTest : public WindowsDirTest {
 protected:
+    // Runs a tool as a console host (no display), with nothing on standard input.
+    // With gui, on the offscreen display; a run that is still going after timeoutMs is
+    // killed and reported with status -1.
     ToolRun run(const QString& program, const QStringList& args,
-                const QString& locale = QStringLiteral("C.UTF-8")) {
+                const QString& locale = QStringLiteral("C.UTF-8"), bool gui = false,
+                int timeoutMs = 30000) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TARV_WINDIR"), win.path());
         env.insert(QStringLiteral("LC_ALL"), locale);
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(display));
+        if (gui)
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
         p.start(program, args);
         p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(30000)) << program.toStdString();
+        if (!p.waitForFinished(timeoutMs)) {
+            p.kill();
+            p.waitForFinished();
+            return {-1, QString::fromUtf8(p.readAllStandardOutput()),
+                    QString::fromUtf8(p.readAllStandardError())};
+        }
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromUtf8(p.readAllStandardOutput()),
                 QString::fromUtf8(p.readAllStandardError())};
@@ -44,6 +67,13 @@ protected:
     ToolRun regsvr(const QStringList& args) { return run(QStringLiteral(TARV_REGSVR), args); }
     ToolRun tarvCall(const QStringList& args, const QString& locale = QStringLiteral("C.UTF-8")) {
         return run(QStringLiteral(TARV_CALL), args, locale);
+    }
+    // The commands that programs started detached have run so far, waiting up to a few
+    // seconds for the count expected.
+    QStringList commands(int expected) {
+        for (int i = 0; i < 100 && recordedCommands().size() < expected; ++i)
+            QThread::msleep(50);
+        return recordedCommands();
     }
     void registerLibrary(const char* path = TARV_UTILITY_LIB) {
         const ToolRun r = regsvr({QString::fromUtf8(path)});
@@ -193,14 +223,15 @@ TEST_F(LibraryTest, LoadedLibrarySharesTheHostsContext) {
     EXPECT_EQ(RegistryStore::stringFromData(data), QStringLiteral("dato"));
 
     // Through the dual interface, the error of a member comes back as error information.
-    ComPtr<_Altro> altro;
-    ASSERT_EQ(createInstance(CLSID_Altro, IID__Altro, altro.putVoid()), S_OK);
-    VARIANT_BOOL nt = VARIANT_TRUE;
+    ComPtr<_ShellMan> shell;
+    ASSERT_EQ(createInstance(CLSID_ShellMan, IID__ShellMan, shell.putVoid()), S_OK);
+    QString existing = win.write("dati.txt", "x");
+    VARIANT_BOOL overwrite = VARIANT_FALSE;
     clearErrorInfo();
-    EXPECT_EQ(altro->IsWinNT(&nt), E_NOTIMPL);
+    EXPECT_EQ(shell->CreaFileDiTesto(&existing, &overwrite), controlError(58));
     const ErrorInfo e = takeErrorInfo();
-    EXPECT_EQ(e.number, E_NOTIMPL);
-    EXPECT_EQ(e.source, QStringLiteral("TarvUtility.Altro"));
+    EXPECT_EQ(e.number, controlError(58));
+    EXPECT_EQ(e.source, QStringLiteral("TarvUtility.ShellMan"));
 }
 
 TEST_F(LibraryTest, TarvCallDrivesTheRegistryClass) {
@@ -258,10 +289,10 @@ TEST_F(LibraryTest, TarvCallReportsFailuresWithNumberAndDescription) {
          1,
          "Errore 450 (0x8002000E): Numero di parametri non valido (Leggi_Stringa)\n",
          "a\n"},
-        {{"TarvUtility.Altro", "Spegni_Pc(, False)"},
+        {{"TarvUtility.ShellMan", "OpenFN"},
          1,
-         "Errore -2147467263 (0x80004001): Non implementato: Altro.Spegni_Pc non è disponibile in "
-         "questa versione della libreria\n",
+         "Errore 5 (0x800A0005): Impossibile mostrare una finestra: il programma che usa la "
+         "libreria non ha un'interfaccia grafica su questo thread\n",
          ""},
         {{"TarvUtility.GestioneReg", "Leggi_Stringa(\"x"},
          2,
@@ -328,6 +359,65 @@ TEST_F(LibraryTest, TarvCallPrintsByReferenceResultsInTheUsersLocale) {
                        "[Optional ByRef colore As Colore = Verde]) As String  [&H60030001]")))
         << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("Enum Colore: Rosso = 1, Verde = 2")));
+}
+
+// A Qt program that links only the library gets Qt boxes and dialogs owned by its main
+// window, in Italian; from another thread of it, boxes go to the terminal and windows fail.
+TEST_F(LibraryTest, QtHostGetsBoxesAndDialogsOwnedByItsWindow) {
+    registerLibrary();
+    const ToolRun r = run(QStringLiteral(TARV_QT_HOST), {}, QStringLiteral("C.UTF-8"), true);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "QMessageBox figlia della finestra principale: sì; OK\n"
+                     "risultato \"False\"\n"
+                     "QFileDialog figlia della finestra principale: sì; &Apri|Annulla\n"
+                     "risultato \"\"\n"
+                     "errore 5: " +
+                         noWindowText() +
+                         "\n"
+                         "risultato \"False\"\n");
+    EXPECT_TRUE(r.err.contains("Partita IVA errata!\n1) OK\n")) << r.err.toStdString();
+}
+
+// tarv-call is a GUI host on a display (the open dialog waits for the user) and a console
+// host with --console or without a display (the member fails at once).
+TEST_F(LibraryTest, TarvCallRunsAsAGuiHostOnADisplayAndAsAConsoleHostOtherwise) {
+    registerLibrary();
+    const QStringList call{"TarvUtility.ShellMan", "OpenFN(\"Scegli\")"};
+    EXPECT_EQ(run(QStringLiteral(TARV_CALL), call, "C.UTF-8", true, 3000).status, -1);
+    for (const ToolRun& r :
+         {run(QStringLiteral(TARV_CALL), QStringList("--console") + call, "C.UTF-8", true),
+          tarvCall(call)}) {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "Errore 5 (0x800A0005): " + noWindowText() + "\n");
+    }
+}
+
+TEST_F(LibraryTest, TarvCallDrivesShellManAndAltro) {
+    registerLibrary();
+    const QString doc = win.write("doc/fattura.pdf", "%PDF");
+    ToolRun r =
+        tarvCall({"TarvUtility.ShellMan", "SetVar(\"prova.ini\", \"Dati\", \"Testo\", \"a\\tb\")",
+                  "GetVar(\"prova.ini\", \"dati\", \"testo\")", "RemoveNullChars(\"a\\0b\")",
+                  "GetDOSPathName(\"/una cartella/lungo nome.txt\")", "DyrSistema",
+                  "FileEsiste(\"" + doc + "\")", "GetDefaultPrinter",
+                  "SetDefaultPrinter(\"Ufficio,CUPS,lp\")", "PrintDocument(0, \"" + doc + "\")",
+                  "OpenDocument(0, \"" + doc + "\")"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out,
+              "a\tb\nab\n/una cartella/lungo nome.txt\n" + win.path() + "/system/\nTrue\n?\n");
+    // The print service is asked for its default by GetDefaultPrinter and by the save.
+    EXPECT_EQ(commands(4),
+              QStringList({"lpstat -d", "lpstat -d", "lp -d Ufficio " + doc, "xdg-open " + doc}));
+
+    // No one to answer: the question is not taken as a Sì.
+    r = tarvCall({"TarvUtility.Altro", "IsWinNT", "Spegni_Pc(spegni)"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "True\n");
+    EXPECT_TRUE(r.err.contains("Spegnere il pc ora?")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("scelto \"No\"")) << r.err.toStdString();
+    r = tarvCall({"TarvUtility.Altro", "Spegni_Pc(spegni, False)"});
+    EXPECT_EQ(r.out, "Tipo -> 9\n");
+    EXPECT_EQ(commands(5).mid(4), QStringList("systemctl poweroff --check-inhibitors=yes"));
 }
 
 } // namespace
