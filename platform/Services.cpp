@@ -9,6 +9,8 @@
 
 #include <QProcess>
 
+#include <unistd.h>
+
 namespace tarv {
 
 namespace {
@@ -54,9 +56,21 @@ public:
 
 class QtProcessStarter : public ProcessStarter {
 public:
+    // A started program keeps the caller's terminal but never the caller's pipes: a shell
+    // reading the caller's output would wait for the program to end, and the program would
+    // die of the broken pipe when the caller's reader goes away.
     bool startDetached(const QString& program, const QStringList& arguments,
                        const QString& workingDirectory) override {
-        return QProcess::startDetached(program, arguments, workingDirectory);
+        QProcess p;
+        p.setProgram(program);
+        p.setArguments(arguments);
+        p.setWorkingDirectory(workingDirectory);
+        p.setStandardInputFile(QProcess::nullDevice());
+        if (!isatty(STDOUT_FILENO))
+            p.setStandardOutputFile(QProcess::nullDevice());
+        if (!isatty(STDERR_FILENO))
+            p.setStandardErrorFile(QProcess::nullDevice());
+        return p.startDetached();
     }
 };
 
