@@ -14,6 +14,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tarv::utility {
 
 using namespace com;
@@ -102,9 +105,15 @@ HRESULT Altro::Invia_File(QString* FileDaInviare, QString* Dest, QString* Sogget
     // The whole text, when it has more than one line; a one-line text leaves no stale whole
     // text of an earlier hand-off behind.
     ProfileFile::writeString(section, HandOffText::wholeKey(), body.whole, file);
-    // The mailer trusts only a hand-off file that no one else can write.
+    // The mailer trusts only a hand-off file that no one else can write, in a folder where no
+    // one else can replace it; the system directory is ours, made under the user's umask.
     QFile::setPermissions(file,
                           QFile::permissions(file) & ~(QFile::WriteGroup | QFile::WriteOther));
+    struct stat folder {};
+    const QByteArray folderName = QFile::encodeName(dir);
+    if (::stat(folderName.constData(), &folder) == 0 && folder.st_uid == ::geteuid() &&
+        (folder.st_mode & (S_IWGRP | S_IWOTH)) && !(folder.st_mode & S_ISVTX))
+        ::chmod(folderName.constData(), folder.st_mode & 07755);
 
     const QString program = dir + QStringLiteral("velinor");
     if (!QFileInfo(program).isExecutable())

@@ -142,6 +142,9 @@ TEST_F(AltroTest, InviaFileWritesTheFourKeysAndStartsTheInstalledMailer) {
 // Lines of a hostile text stay inside the text: they add no key, and the whole text is there.
 TEST_F(AltroTest, InviaFileKeepsAMultiLineTextWholeAndAddsNoKeys) {
     installMailer();
+    QFile::setPermissions(win.file("system"), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadGroup |
+                                                  QFile::WriteGroup | QFile::ExeGroup);
     const QString hostile = "Riga uno\nNascosto=True\r\nAllegato=/etc/shadow\n[Dati]\n  fine\\n ";
     QString file = "/doc/a.pdf", dest = "x@y.it", subject = "S", text = hostile;
     ASSERT_EQ(altro->Invia_File(&file, &dest, &subject, &text), S_OK);
@@ -152,6 +155,7 @@ TEST_F(AltroTest, InviaFileKeepsAMultiLineTextWholeAndAddsNoKeys) {
     EXPECT_EQ(HandOffText::decode(key("Testo"), key("TestoIntero")), hostile);
     // The mailer trusts only a file that no one else can write.
     EXPECT_FALSE(QFile::permissions(handOff()) & (QFile::WriteGroup | QFile::WriteOther));
+    EXPECT_FALSE(QFile::permissions(win.file("system")) & (QFile::WriteGroup | QFile::WriteOther));
 }
 
 TEST_F(AltroTest, InviaFileFailures) {

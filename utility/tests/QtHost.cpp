@@ -36,6 +36,9 @@ void answerNextWindow() {
             if (b->isVisible() && !b->text().isEmpty())
                 buttons << b->text();
         buttons.sort();
+        if (auto* dialog = qobject_cast<QFileDialog*>(w))
+            buttons << dialog->nameFilters().join(QLatin1Char(';')) + " [" +
+                           dialog->selectedNameFilter() + "]";
         std::printf("%s figlia della finestra principale: %s; %s\n", w->metaObject()->className(),
                     w->parentWidget() == g_main ? "sì" : "no",
                     buttons.join(QLatin1Char('|')).toUtf8().constData());
@@ -84,7 +87,8 @@ int main(int argc, char** argv) {
     answerNextWindow();
     say(callOn("TarvUtility.Contabili", "Controlla_PI", {Variant("12345678901")}));
     answerNextWindow();
-    say(callOn("TarvUtility.ShellMan", "OpenFN", {}));
+    say(callOn("TarvUtility.ShellMan", "OpenFN",
+               {Variant("Listino"), Variant(""), Variant("Testo|*.txt|Tutti i file|*.*")}));
     // Off the GUI thread nothing may be shown: boxes go to the terminal, windows fail.
     std::thread other([] {
         say(callOn("TarvUtility.ShellMan", "OpenFN", {}));
