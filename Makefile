@@ -67,6 +67,15 @@ test-asan: deps $(ASAN)/CMakeCache.txt
 	flock /tmp/tarv-build.lock cmake --build $(ASAN) -j $(JOBS)
 	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
 
+# Each fuzz target for FUZZ_SECONDS under libFuzzer (clang), with both sanitizers. Only the
+# libraries the targets test are built.
+$(FUZZ)/CMakeCache.txt: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=Debug -DTARV_FUZZ=ON
+
+fuzz: deps $(FUZZ)/CMakeCache.txt
+	flock /tmp/tarv-build.lock cmake --build $(FUZZ) -j $(JOBS) --target fuzzers
+	fuzz/run.sh $(FUZZ) $(FUZZ_SECONDS)
+
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 	mkdir -p "$(TARV_WINDIR)/system"
