@@ -1,6 +1,7 @@
 #include "FuzzSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
@@ -11,7 +12,11 @@ QTemporaryDir* g_windir = nullptr;
 }
 
 void setUpProcess(int* argc, char*** argv, bool gui) {
-    static QTemporaryDir windir;
+    // In memory where the system has it: the stores commit to disk on every write, and a
+    // target that writes on each input would otherwise measure the disk.
+    static QTemporaryDir windir(QDir(QStringLiteral("/dev/shm")).exists()
+                                    ? QStringLiteral("/dev/shm/tarv-fuzz-XXXXXX")
+                                    : QDir::tempPath() + QStringLiteral("/tarv-fuzz-XXXXXX"));
     g_windir = &windir;
     qputenv("TARV_WINDIR", windir.path().toLocal8Bit());
     if (gui) {
