@@ -56,5 +56,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         symbology->setMessaggioErrore(code);
     const tarv::BarcodeStatus status = symbology->DisegnaCodice();
     FUZZ_CHECK(status.ok() || !status.description.isEmpty());
+    if (width > 0 && height > 0)
+        FUZZ_CHECK(surface.image().size() == QSize(width, height) || !status.ok());
+
+    // The picture resized as a window would resize it, keeping what was drawn, and drawn again
+    // at the new size.
+    const QSize other(data[6] * 7 % 1500, data[4] % 120);
+    if (surface.resize(other)) {
+        surface.image();
+        const tarv::BarcodeStatus again = symbology->DisegnaCodice();
+        FUZZ_CHECK(again.ok() || !again.description.isEmpty());
+        surface.image();
+    }
     return 0;
 }

@@ -69,6 +69,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         checkReadsBack(raw, format);
         QString written;
         FUZZ_CHECK(toText(Variant(raw), &written));
+        // Numbers of every type to every other: out of range is an overflow, never a wrapped
+        // or undefined value.
+        int32_t i4 = 0;
+        std::memcpy(&i4, data + 1, sizeof i4);
+        for (const Variant& source : {Variant(raw), Variant(i4), Variant(int16_t(i4)),
+                                      Variant(uint8_t(i4)), Variant(bool(i4 & 1)), Variant()}) {
+            for (VarType to : {VT_I2, VT_I4, VT_UI1, VT_R8, VT_BOOL, VT_BSTR}) {
+                Variant result;
+                if (changeType(source, to, &result, format) == S_OK)
+                    FUZZ_CHECK(result.type() == to);
+            }
+        }
     }
     return 0;
 }

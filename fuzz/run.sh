@@ -49,7 +49,7 @@ for t in $targets; do
     # The smallest set of inputs that reaches everything the run reached.
     fresh=$(mktemp -d)
     LLVM_PROFILE_FILE=$build/fuzz/$t-run.profraw \
-    "$bin" -merge=1 -timeout=10 "$fresh" "$work" >> "$log" 2>&1
+    "$bin" -merge=1 -timeout=10 -artifact_prefix="$fresh-" "$fresh" "$work" >> "$log" 2>&1
     if [ -n "$(ls "$fresh")" ]; then
         rm -f "$corpus"/*
         cp "$fresh"/* "$corpus"/
@@ -73,7 +73,7 @@ for t in $targets; do
     printf '%-13s %10s %8s %14s %18s %7s\n' "$t" "${runs:-?}" "$seconds" "${cov:-?}/${total:-?}" \
         "${lines:-?}" "$(ls "$corpus" | wc -l)" >> "$results"
     tail -n 3 "$log" | sed 's/^/   /'
-    rm -rf "$work" "$fresh"
+    rm -rf "$work" "$fresh" "$fresh"-*
 done
 cat "$results"
 if [ -n "$failed" ]; then
