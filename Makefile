@@ -2,6 +2,9 @@
 # fresh Debian 12 machine: missing packages, locales, configure, build.
 
 BUILD    ?= build
+ASAN     ?= build-asan
+FUZZ     ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS     ?= 2
 PREFIX   ?= $(HOME)/.local
 export TARV_WINDIR ?= $(or $(XDG_DATA_HOME),$(HOME)/.local/share)/tarv
@@ -10,10 +13,11 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n 
             libsqlite3-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev \
             libzxing-dev libzint-dev fonts-liberation2 locales xauth \
             python3 python3-aiosmtpd python3-stdnum swaks util-linux iproute2 \
-            cups-client xdg-utils
+            cups-client xdg-utils \
+            clang libclang-rt-14-dev
 LOCALES  := it_IT.UTF-8 en_US.UTF-8
 
-.PHONY: all deps locales configure build test install run bench clean
+.PHONY: all deps locales configure build test test-asan fuzz install run bench clean
 
 all: build
 
@@ -53,6 +57,25 @@ build: configure
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer. Only the
+# leaks of libraries we do not build (fontconfig, Qt's caches) are suppressed, in
+# cmake/lsan-suppressions.txt; the tests get the sanitizer settings from ctest.
+$(ASAN)/CMakeCache.txt: | deps
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DTARV_SANITIZE=ON
+
+test-asan: deps $(ASAN)/CMakeCache.txt
+	flock /tmp/tarv-build.lock cmake --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS under libFuzzer (clang), with both sanitizers. Only the
+# libraries the targets test are built.
+$(FUZZ)/CMakeCache.txt: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=Debug -DTARV_FUZZ=ON
+
+fuzz: deps $(FUZZ)/CMakeCache.txt
+	flock /tmp/tarv-build.lock cmake --build $(FUZZ) -j $(JOBS) --target fuzzers
+	fuzz/run.sh $(FUZZ) $(FUZZ_SECONDS)
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -27,6 +27,16 @@ function(tarv_core_library name)
   add_dependencies(${name} ${name}_nowidgets)
 endfunction()
 
+# The environment of every test: the offscreen platform, the source and build folders and, in a
+# sanitizer build, the sanitizer settings (which the programs a test starts inherit).
+set(TARV_TEST_ENV "QT_QPA_PLATFORM=offscreen;TARV_SOURCE_DIR=${PROJECT_SOURCE_DIR};TARV_BUILD_DIR=${PROJECT_BINARY_DIR}")
+if(TARV_SANITIZE)
+  list(APPEND TARV_TEST_ENV
+    "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan-suppressions.txt:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endif()
+
 # tarv_test(name SOURCES ... LIBS ...): a GoogleTest executable run by ctest on the
 # offscreen platform, each test in a fresh temporary Windows directory.
 function(tarv_test name)
@@ -35,6 +45,6 @@ function(tarv_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} tarv_testsupport GTest::gmock)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARV_SOURCE_DIR=${PROJECT_SOURCE_DIR};TARV_BUILD_DIR=${PROJECT_BINARY_DIR}"
+    ENVIRONMENT "${TARV_TEST_ENV}"
     TIMEOUT 900)
 endfunction()
