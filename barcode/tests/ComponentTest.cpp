@@ -125,7 +125,8 @@ TEST(Component, FailedDrawingFailsThePut) {
 }
 
 TEST_F(Registered, ConsoleHostGetsAClearRefusal) {
-    // tarv-call as a console host has no window system; the control is a window and says so.
+    // tarv-call as a console host: the control is a window and says so. On a display (this
+    // test's offscreen one) tarv-call is a GUI host and the control is made.
     QProcess p;
     p.start(QStringLiteral(TARV_CALL),
             {QStringLiteral("--console"), QStringLiteral("TarvBarcode.ctlBarcode"),
@@ -134,4 +135,11 @@ TEST_F(Registered, ConsoleHostGetsAClearRefusal) {
     EXPECT_NE(p.exitCode(), 0);
     const QString err = QString::fromLocal8Bit(p.readAllStandardError());
     EXPECT_TRUE(err.contains(QStringLiteral("QApplication"))) << err.toStdString();
+
+    p.start(QStringLiteral(TARV_CALL),
+            {QStringLiteral("TarvBarcode.ctlBarcode"), QStringLiteral("Codice=\"ABC\""),
+             QStringLiteral("Codice")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    EXPECT_EQ(p.readAllStandardOutput(), "ABC\n");
 }
