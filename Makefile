@@ -10,7 +10,8 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n 
             libsqlite3-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev \
             libzxing-dev libzint-dev fonts-liberation2 locales xauth \
             python3 python3-aiosmtpd python3-stdnum swaks util-linux iproute2 \
-            libssl-dev openssl libsecret-1-dev libio-socket-ssl-perl libnet-ssleay-perl
+            libssl-dev openssl libsecret-1-dev libio-socket-ssl-perl libnet-ssleay-perl \
+            gnome-keyring dbus-daemon
 LOCALES  := it_IT.UTF-8 en_US.UTF-8
 
 .PHONY: all deps locales configure build test install run bench clean
