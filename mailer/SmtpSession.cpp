@@ -341,7 +341,7 @@ bool SmtpSession::readPassword() {
     if (!password) {
         fail(error.isEmpty()
                  ? QStringLiteral("Nessuna password salvata per l'utente %1 sul server %2: "
-                                  "salvarla nelle impostazioni (Accesso) o con "
+                                  "salvarla dalle impostazioni (Login...) o con "
                                   "velinor --salva-password.")
                        .arg(m_submission.user, m_serverName)
                  : QStringLiteral("Impossibile leggere la password: ") + error);

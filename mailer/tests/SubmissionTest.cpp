@@ -202,8 +202,8 @@ TEST_F(SubmissionTest, SettingsThatCannotBeUsedStopBeforeConnecting) {
         {"", "SSL", "",
          "Sicurezza non valida nelle impostazioni: \"SSL\" (vuota, STARTTLS o TLS)."},
         {"", "STARTTLS", "luigi",
-         "Nessuna password salvata per l'utente luigi sul server localhost: salvarla nelle "
-         "impostazioni (Accesso) o con velinor --salva-password."},
+         "Nessuna password salvata per l'utente luigi sul server localhost: salvarla "
+         "dalle impostazioni (Login...) o con velinor --salva-password."},
     };
     serve({}, "");
     for (const auto& c : cases) {
