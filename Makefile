@@ -14,7 +14,9 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n 
             libzxing-dev libzint-dev fonts-liberation2 locales xauth \
             python3 python3-aiosmtpd python3-stdnum swaks util-linux iproute2 \
             cups-client xdg-utils \
-            clang libclang-rt-14-dev
+            clang libclang-rt-14-dev \
+            libssl-dev openssl libsecret-1-dev libio-socket-ssl-perl libnet-ssleay-perl \
+            gnome-keyring dbus-daemon
 LOCALES  := it_IT.UTF-8 en_US.UTF-8
 
 .PHONY: all deps locales configure build test test-asan fuzz install run bench clean

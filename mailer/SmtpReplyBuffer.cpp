@@ -42,4 +42,19 @@ int SmtpReplyBuffer::codeOf(const QByteArray& reply) {
     return code;
 }
 
+QList<QList<QByteArray>> SmtpReplyBuffer::extensions(const QByteArray& reply) {
+    QList<QList<QByteArray>> result;
+    const QList<QByteArray> lines = reply.split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        QByteArray text = lines[i].mid(4).trimmed().toUpper();
+        if (text.startsWith("AUTH="))
+            text[4] = ' ';
+        QList<QByteArray> words = text.simplified().split(' ');
+        words.removeAll(QByteArray());
+        if (!words.isEmpty())
+            result << words;
+    }
+    return result;
+}
+
 } // namespace tarv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 namespace tarv {
 
@@ -22,6 +23,10 @@ public:
 
     // The reply's code: its first three characters when they are digits, else -1.
     static int codeOf(const QByteArray& reply);
+    // The words of an EHLO reply's lines after the first (RFC 5321 4.1.1.1), each line's
+    // keyword and parameters upper-cased: "250-AUTH LOGIN plain" gives {"AUTH", "LOGIN",
+    // "PLAIN"}. The old form "AUTH=LOGIN" counts as "AUTH LOGIN".
+    static QList<QList<QByteArray>> extensions(const QByteArray& reply);
 
 private:
     qsizetype replyLength() const;

@@ -5,6 +5,7 @@
 #include "MessageBoxes.h"
 #include "MessageText.h"
 #include "MimeWriter.h"
+#include "PasswordStore.h"
 #include "ProgramSettings.h"
 #include "Services.h"
 #include "SmtpSocket.h"
@@ -20,6 +21,15 @@ const QString kUnexpectedCode =
     QStringLiteral("The Server responds with an unexpected Response Code!");
 const QString kTimedOut = QStringLiteral("Errore SMTP service, timed out aspettando risposta");
 const QString kSent = QStringLiteral("La e-mail è stata spedita correttamente!");
+const QString kNoStartTls = QStringLiteral(
+    "Il server non offre STARTTLS: messaggio non spedito, nulla è stato inviato in chiaro.");
+const QString kClearConnection =
+    QStringLiteral("La connessione con il server non è cifrata: la password non viene inviata. "
+                   "Impostare Sicurezza STARTTLS o TLS.");
+const QString kNoLoginMethod =
+    QStringLiteral("Il server non offre l'accesso con AUTH PLAIN o LOGIN: messaggio non spedito.");
+const QString kLoginRefused =
+    QStringLiteral("Nome utente o password rifiutati dal server (535): messaggio non spedito.");
 // A reply that never ends (no line end within this many bytes) is not a reply.
 constexpr qsizetype kLongestReply = 64 * 1024;
 
@@ -105,6 +115,14 @@ void SmtpSession::startConnection() {
         m_job.autoSend == QLatin1String("True") && m_job.exitFlag == QLatin1String("True");
     if (!checkAddresses())
         return;
+    m_submission = Submission::read(m_settings);
+    if (!m_submission.problem.isEmpty()) {
+        fail(m_submission.problem);
+        return;
+    }
+    m_serverName = MessageText::trimBlanks(m_job.server);
+    if (!readPassword())
+        return;
 
     ++m_generation;
     if (!m_socket->create()) {
@@ -135,12 +153,15 @@ void SmtpSession::startConnection() {
         fail(QStringLiteral("Host Sconosciuto: ") + server);
         return;
     }
-    if (!m_socket->connectTo(address, m_port, pump())) {
+    if (!m_socket->connectTo(address, m_port ? m_port : m_submission.port, pump())) {
         fail(QStringLiteral("Impossibile connettersi a ") + server +
              WSKSOCK::SocketErrorText(m_socket->lastError()));
         return;
     }
     m_view.setStatus(QStringLiteral("Connesso a ") + server);
+    m_opening = Opening::None;
+    if (m_submission.security == Submission::Security::Tls && !startTls())
+        return;
     if (!m_socket->startNotifications()) {
         fail(QStringLiteral("Non Posso Processare in Asincrono."));
         return;
@@ -167,11 +188,13 @@ void SmtpSession::DataArrival_MouseUp() {
         if (m_busy && m_quitAccepted != m_generation)
             fail(count == 0
                      ? QStringLiteral("Il server ha chiuso la connessione: messaggio non spedito.")
-                     : QStringLiteral("Connessione interrotta: ") +
-                           WSKSOCK::SocketErrorText(m_socket->lastError()));
+                     : QStringLiteral("Connessione interrotta: ") + m_socket->errorText());
         return;
     }
-    m_view.appendEcho(m_echoDecoder.decode(data));
+    QString text = m_echoDecoder.decode(data);
+    for (const QString& hidden : m_hidden)
+        text.replace(hidden, QLatin1String("****"));
+    m_view.appendEcho(text);
     if (!m_inDialogo)
         return;
     // The reply is judged by the wait that expects it, once it is whole.
@@ -189,6 +212,11 @@ void SmtpSession::Attendi_Risposta() {
         pump().pump();
         if (!connectionAlive(generation))
             break;
+        if (m_socket->hasBufferedData()) {
+            // Decrypted bytes wait in the TLS layer, and the socket will not say so.
+            DataArrival_MouseUp();
+            continue;
+        }
         if (!m_writing && m_replies.hasReply()) {
             handleReply(m_replies.takeReply());
             continue;
@@ -219,6 +247,10 @@ qint64 SmtpSession::replyLimit() const {
 }
 
 void SmtpSession::handleReply(const QByteArray& reply) {
+    if (m_opening != Opening::None) {
+        continueOpening(reply);
+        return;
+    }
     if (SmtpReplyBuffer::codeOf(reply) != m_expected) {
         fail(kUnexpectedCode);
         return;
@@ -238,6 +270,11 @@ void SmtpSession::Passo_Successivo(int step) {
     const auto line = [](const QString& text) { return (text + QLatin1String("\r\n")).toUtf8(); };
     switch (step) {
     case 1:
+        if (m_submission.extended()) {
+            openingCommand(Opening::Ehlo, 250,
+                           line(QStringLiteral("EHLO ") + MessageText::domainOf(m_job.sender)));
+            return;
+        }
         m_expected = 250;
         if (!Invia_Testo(line(QStringLiteral("HELO ") + MessageText::domainOf(m_job.sender))))
             return;
@@ -293,6 +330,150 @@ void SmtpSession::Passo_Successivo(int step) {
         completion();
 }
 
+bool SmtpSession::readPassword() {
+    m_password.clear();
+    m_hidden.clear();
+    if (m_submission.user.isEmpty())
+        return true;
+    QString error;
+    const std::optional<QString> password =
+        PasswordStore().password(m_serverName, m_submission.user, &error);
+    if (!password) {
+        fail(error.isEmpty()
+                 ? QStringLiteral("Nessuna password salvata per l'utente %1 sul server %2: "
+                                  "salvarla dalle impostazioni (Login...) o con "
+                                  "velinor --salva-password.")
+                       .arg(m_submission.user, m_serverName)
+                 : QStringLiteral("Impossibile leggere la password: ") + error);
+        return false;
+    }
+    m_password = *password;
+    const QByteArray user = m_submission.user.toUtf8(), secret = m_password.toUtf8();
+    m_hidden = {QString::fromLatin1(('\0' + user + '\0' + secret).toBase64()),
+                QString::fromLatin1(secret.toBase64()), QString::fromLatin1(user.toBase64())};
+    if (!m_password.isEmpty())
+        m_hidden.prepend(m_password);
+    m_hidden.removeAll(QString());
+    return true;
+}
+
+bool SmtpSession::startTls() {
+    if (m_socket->startTls(m_serverName, pump(), clock(), kCommandLimitMs)) {
+        m_view.setStatus(QStringLiteral("Connessione cifrata con ") + m_job.server);
+        return true;
+    }
+    failTls();
+    return false;
+}
+
+void SmtpSession::failTls() {
+    const QString reason = m_socket->tlsError();
+    if (reason.isEmpty())
+        return; // the connection was closed while the handshake waited: that path has spoken
+    if (m_socket->certificateRefused())
+        fail(QStringLiteral("Certificato del server non valido: %1. Messaggio non spedito.")
+                 .arg(reason));
+    else
+        fail(QStringLiteral("Impossibile stabilire una connessione cifrata con %1: %2. "
+                            "Messaggio non spedito.")
+                 .arg(m_serverName, reason));
+}
+
+void SmtpSession::openingCommand(Opening opening, int expected, const QByteArray& command) {
+    m_opening = opening;
+    m_expected = expected;
+    if (Invia_Testo(command))
+        Attendi_Risposta();
+}
+
+void SmtpSession::continueOpening(const QByteArray& reply) {
+    const int code = SmtpReplyBuffer::codeOf(reply);
+    const Opening opening = m_opening;
+    const bool login = opening == Opening::AuthPlain || opening == Opening::AuthLogin ||
+                       opening == Opening::AuthUser || opening == Opening::AuthPassword;
+    if (login && code == 535) {
+        fail(kLoginRefused);
+        return;
+    }
+    if (code != m_expected) {
+        fail(kUnexpectedCode);
+        return;
+    }
+    const auto line = [](const QByteArray& text) { return text + "\r\n"; };
+    switch (opening) {
+    case Opening::Ehlo:
+        afterEhlo(reply);
+        return;
+    case Opening::StartTls:
+        // Bytes that came after the 220 in the clear would later read as if they had come
+        // through the encrypted connection.
+        if (!m_replies.isEmpty()) {
+            fail(kUnexpectedCode);
+            return;
+        }
+        if (!startTls())
+            return;
+        openingCommand(Opening::Ehlo, 250,
+                       line("EHLO " + MessageText::domainOf(m_job.sender).toUtf8()));
+        return;
+    case Opening::AuthLogin:
+        openingCommand(Opening::AuthUser, 334, line(m_submission.user.toUtf8().toBase64()));
+        return;
+    case Opening::AuthUser:
+        openingCommand(Opening::AuthPassword, 235, line(m_password.toUtf8().toBase64()));
+        return;
+    case Opening::AuthPlain:
+    case Opening::AuthPassword:
+    case Opening::None:
+        break;
+    }
+    m_opening = Opening::None;
+    m_step = 2;
+    Passo_Successivo(2);
+}
+
+void SmtpSession::afterEhlo(const QByteArray& reply) {
+    QList<QByteArray> auth;
+    bool startTlsOffered = false;
+    for (const QList<QByteArray>& words : SmtpReplyBuffer::extensions(reply)) {
+        if (words.first() == "STARTTLS")
+            startTlsOffered = true;
+        else if (words.first() == "AUTH")
+            auth += words.mid(1);
+    }
+    const bool user = !m_submission.user.isEmpty();
+    if (!m_socket->isEncrypted()) {
+        // A login without a chosen security still never goes out in the clear: it takes the
+        // encryption the server offers, verified as if it had been asked for.
+        if (m_submission.security == Submission::Security::StartTls || (user && startTlsOffered)) {
+            if (!startTlsOffered) {
+                fail(kNoStartTls);
+                return;
+            }
+            openingCommand(Opening::StartTls, 220, "STARTTLS\r\n");
+            return;
+        }
+        if (user) {
+            fail(kClearConnection);
+            return;
+        }
+    }
+    if (user) {
+        const QByteArray name = m_submission.user.toUtf8(), secret = m_password.toUtf8();
+        if (auth.contains("PLAIN"))
+            openingCommand(Opening::AuthPlain, 235,
+                           "AUTH PLAIN " + ('\0' + name + '\0' + secret).toBase64() + "\r\n");
+        else if (auth.contains("LOGIN"))
+            openingCommand(Opening::AuthLogin, 334, "AUTH LOGIN\r\n");
+        else
+            fail(kNoLoginMethod);
+        return;
+    }
+    m_opening = Opening::None;
+    m_step = 2;
+    Passo_Successivo(2);
+}
+
 bool SmtpSession::Invia_Testo(const QByteArray& text) {
     if (!m_socket->isOpen())
         return false;
@@ -336,6 +517,7 @@ void SmtpSession::completion() {
 void SmtpSession::fail(const QString& status, const QString& unattendedText) {
     m_socket->close();
     m_writing = false;
+    m_opening = Opening::None;
     if (!status.isEmpty())
         m_view.setStatus(status);
     const bool wasSending = m_busy;
@@ -345,6 +527,8 @@ void SmtpSession::fail(const QString& status, const QString& unattendedText) {
 }
 
 void SmtpSession::endDialogue() {
+    m_password.clear();
+    m_hidden.clear();
     m_busy = false;
     m_view.setSendEnabled(true);
 }

@@ -2,6 +2,7 @@
 
 #include "SendView.h"
 #include "SmtpReplyBuffer.h"
+#include "Submission.h"
 
 #include <QObject>
 #include <QStringDecoder>
@@ -18,8 +19,11 @@ class SmtpSocket;
 // The SMTP client behind the compose window's send button: checks the job, opens one
 // connection per recipient to port 25 of the server, and speaks HELO, MAIL FROM, RCPT TO,
 // DATA, the message and QUIT, each command answered by one whole reply with the expected
-// code. The dialogue runs nested inside the reply waits, which let events run through the
-// process-wide event pump; the reads come from the socket's notifications.
+// code. With a security or a user in the stored settings (Submission) the opening is EHLO,
+// STARTTLS or TLS from the first byte, and AUTH PLAIN or LOGIN before MAIL FROM; a password
+// never crosses a connection that is not encrypted with a verified certificate. The dialogue runs
+// nested inside the reply waits, which let events run through the process-wide event pump; the
+// reads come from the socket's notifications.
 //
 // The window owns one session, implements SendView, connects its send button's click to
 // SendMimeConnect_Click, and calls closeConnection() from its exit routine.
@@ -38,7 +42,7 @@ public:
     SmtpSession(SendView& view, ProgramSettings& settings, QObject* parent = nullptr);
     ~SmtpSession() override;
 
-    // The server's port; 25 unless a test says otherwise.
+    // The server's port, over the stored "Porta" (for tests; 0 gives the stored one back).
     void setPort(quint16 port) { m_port = port; }
     // Replaces the connectivity test (WSKSOCK::Connessione_Attiva).
     void setConnectivityTest(std::function<bool()> test) { m_connectivity = std::move(test); }
@@ -65,7 +69,17 @@ public slots:
     void closeConnection();
 
 private:
+    // Where the extended opening stands: the reply awaited now answers this command.
+    enum class Opening { None, Ehlo, StartTls, AuthPlain, AuthLogin, AuthUser, AuthPassword };
+
     void startConnection();
+    bool readPassword();
+    void continueOpening(const QByteArray& reply);
+    void afterEhlo(const QByteArray& reply);
+    // Sends one command of the opening and waits for its reply.
+    void openingCommand(Opening opening, int expected, const QByteArray& command);
+    bool startTls();
+    void failTls();
     bool checkAddresses();
     bool connectionAlive(quint64 generation) const;
     void handleReply(const QByteArray& reply);
@@ -84,7 +98,13 @@ private:
     std::unique_ptr<SmtpSocket> m_socket;
     std::unique_ptr<Base64> m_base64;
     std::function<bool()> m_connectivity;
-    quint16 m_port = 25;
+    quint16 m_port = 0;
+    Submission m_submission;
+    QString m_serverName;
+    QString m_password;
+    // Texts that are never shown in the echo box: the password and the login tokens.
+    QStringList m_hidden;
+    Opening m_opening = Opening::None;
 
     SendJob m_job;
     bool m_unattended = false;

@@ -3,9 +3,13 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <QString>
+
 #include <cstdint>
 
 class QSocketNotifier;
+typedef struct ssl_st SSL;
+typedef struct ssl_ctx_st SSL_CTX;
 
 namespace tarv {
 
@@ -19,6 +23,11 @@ class EventPump;
 // socket with unread data, or one the peer has closed, makes it fire again on every pass of
 // the event loop. So every read drains what it was woken for, and every path that closes the
 // socket disables the notifier at once (close()).
+//
+// startTls() turns the connection into a TLS client connection (OpenSSL) on the same
+// descriptor; from then on receive() and sendAll() carry plain text through it. The TLS layer
+// may hold decrypted bytes while the descriptor has nothing to read, and then no notification
+// comes: whoever waits for a reply asks hasBufferedData() and reads on its own.
 class SmtpSocket : public QObject {
     Q_OBJECT
 public:
@@ -51,6 +60,22 @@ public:
     // Blocks for at most timeoutMs until the socket has something to read (or is closed).
     void waitReadable(int timeoutMs);
 
+    // The TLS handshake as a client of serverName, letting events run while it waits for the
+    // server, for at most timeoutMs of `clock`. The server's certificate must chain to a
+    // certificate authority the system trusts (SSL_CERT_FILE and SSL_CERT_DIR name others) and
+    // be made out to serverName (a host name, or an IPv4 address). False on failure, with
+    // tlsError() saying why and certificateRefused() telling a refused certificate apart; the
+    // socket is closed then.
+    bool startTls(const QString& serverName, EventPump& pump, Clock& clock, qint64 timeoutMs);
+    bool isEncrypted() const { return m_ssl != nullptr; }
+    bool hasBufferedData() const;
+    bool certificateRefused() const { return m_certificateRefused; }
+    // Why the last TLS operation failed, in Italian; empty when none did.
+    QString tlsError() const { return m_tlsError; }
+    // The reason of the last failure in words: the TLS reason when there is one, else the
+    // socket error's text.
+    QString errorText() const;
+
     void close();
     bool isOpen() const { return m_fd >= 0; }
     int lastError() const { return m_lastError; }
@@ -60,8 +85,19 @@ signals:
 
 private:
     void setError(int posixErrno);
+    // Waits for the descriptor to allow what an OpenSSL call asked for, letting events run.
+    // False when the socket was closed meanwhile or the wait went beyond timeoutMs since
+    // *waitingSince (set on the first call of a wait).
+    bool waitForTls(int sslError, EventPump& pump, Clock& clock, qint64 timeoutMs,
+                    qint64* waitingSince);
+    void tlsFailed(const QString& why);
 
     int m_fd = -1;
+    SSL_CTX* m_context = nullptr;
+    SSL* m_ssl = nullptr;
+    bool m_tlsBroken = false;
+    bool m_certificateRefused = false;
+    QString m_tlsError;
     int m_lastError = 0;
     QSocketNotifier* m_notifier = nullptr;
 };

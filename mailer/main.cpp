@@ -1,15 +1,22 @@
-// Velinor: the command line "Impostazioni" opens the settings window alone; anything else opens
-// the compose window and runs its start-up.
+// Velinor: the command line "Impostazioni" opens the settings window alone; "--salva-password"
+// keeps a login password without any window; anything else opens the compose window and runs
+// its start-up.
 #include "CommandLine.h"
 #include "Impostazioni.h"
 #include "Iniziale.h"
 #include "ProgramSettings.h"
+#include "SavePassword.h"
 #include "WidgetServices.h"
 
 #include <QApplication>
 #include <QIcon>
 
 int main(int argc, char** argv) {
+    if (argc == 2 && tarv::savesPassword({QString::fromLocal8Bit(argv[1])})) {
+        QCoreApplication core(argc, argv);
+        tarv::ProgramSettings settings;
+        return tarv::salvaPassword(settings, stdin, stdout, stderr);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velinor"));
     QApplication::setDesktopFileName(QStringLiteral("velinor"));

@@ -522,4 +522,63 @@ RegStatus RegistryStore::enumKey(int32_t root, const QString& path, int index, Q
     return RegStatus::Ok;
 }
 
+namespace {
+
+const char* const kPrivateTable =
+    "CREATE TABLE IF NOT EXISTS private_vals(name TEXT PRIMARY KEY, data BLOB NOT NULL)";
+
+bool privateTableExists(sqlite3* db) {
+    Statement st(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'private_vals'");
+    return st.ok() && st.step() == SQLITE_ROW;
+}
+
+} // namespace
+
+RegStatus RegistryStore::setPrivateValue(const QString& name, const QByteArray& data) {
+    Operation op(*this, CurrentUser, QString(), true);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    sqlite3* db = op.db();
+    sqlite3_exec(db, "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr);
+    if (sqlite3_exec(db, kPrivateTable, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return op.writeFailed();
+    Statement st(db, "INSERT OR REPLACE INTO private_vals(name, data) VALUES (?1, ?2)");
+    st.bind(1, name);
+    st.bind(2, data);
+    if (st.step() != SQLITE_DONE)
+        return op.writeFailed();
+    return op.commit();
+}
+
+RegStatus RegistryStore::privateValue(const QString& name, QByteArray* data) {
+    Operation op(*this, CurrentUser, QString(), false);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    if (!privateTableExists(op.db()))
+        return RegStatus::NotFound;
+    Statement st(op.db(), "SELECT data FROM private_vals WHERE name = ?1");
+    st.bind(1, name);
+    if (st.step() != SQLITE_ROW)
+        return RegStatus::NotFound;
+    *data = st.blob(0);
+    return RegStatus::Ok;
+}
+
+RegStatus RegistryStore::deletePrivateValue(const QString& name) {
+    Operation op(*this, CurrentUser, QString(), true);
+    if (op.status() != RegStatus::Ok)
+        return op.status();
+    sqlite3* db = op.db();
+    if (!privateTableExists(db))
+        return RegStatus::NotFound;
+    sqlite3_exec(db, "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr);
+    Statement st(db, "DELETE FROM private_vals WHERE name = ?1");
+    st.bind(1, name);
+    if (st.step() != SQLITE_DONE)
+        return op.writeFailed();
+    if (sqlite3_changes(db) == 0)
+        return RegStatus::NotFound;
+    return op.commit();
+}
+
 } // namespace tarv

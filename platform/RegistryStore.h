@@ -69,6 +69,14 @@ public:
                         uint32_t* type = nullptr, QByteArray* data = nullptr);
     RegStatus enumKey(int32_t root, const QString& path, int index, QString* name);
 
+    // Private values of the current user: kept in the user's store file beside the keys but
+    // outside the key tree, so that no registry call, query or export ever reaches them.
+    // For secrets a program keeps for its user (the file is the user's alone). Overwritten and
+    // removed data is zeroed in the file, not left in its free pages.
+    RegStatus setPrivateValue(const QString& name, const QByteArray& data);
+    RegStatus privateValue(const QString& name, QByteArray* data);
+    RegStatus deletePrivateValue(const QString& name);
+
     // Why the last failed call failed, in words for a user; empty after a success.
     QString lastError() const;
 

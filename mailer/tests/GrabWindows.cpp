@@ -1,6 +1,7 @@
 // Renders the mailer's windows offscreen to PNG files for the README:
 //   grab-windows OUTPUT_DIR
 // The send pictures come from a real send to an SMTP server in this process.
+#include "Accesso.h"
 #include "Connessioni.h"
 #include "EventPump.h"
 #include "Impostazioni.h"
@@ -103,6 +104,26 @@ int main(int argc, char** argv) {
         dialog.show();
         app.processEvents();
         dialog.grab().save(out + "/impostazioni.png");
+    }
+    {
+        // A typical provider: submission on port 587 with STARTTLS and a login. No keyring is
+        // asked: the picture must not depend on the desktop it is made on.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        for (auto [name, value] : {std::pair{"SMTP", "smtp.esempio.it"},
+                                   {"Porta", "587"},
+                                   {"Sicurezza", "STARTTLS"},
+                                   {"Utente", "amministrazione@studiorossi.it"}})
+            settings.Scrivi_Impostazione(QLatin1String(name), QString::fromUtf8(value));
+        Accesso dialog(settings, "smtp.esempio.it");
+        dialog.Password->setText("password");
+        dialog.show();
+        app.processEvents();
+        dialog.grab().save(out + "/accesso.png");
+        dialog.Password->clear();
+        settings.Apri_Chiave_Programma();
+        for (const char* name : {"Porta", "Sicurezza", "Utente"})
+            settings.Scrivi_Impostazione(QLatin1String(name), QString());
+        settings.Scrivi_Impostazione("SMTP", "127.0.0.1");
     }
 
     ScriptedServer server;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -46,19 +47,47 @@ protected:
     struct Outcome {
         int exitCode = -1;
         QByteArray errors;
+        QByteArray output;
     };
     // Runs the program under a host name that resolves to no address, so that the machine
-    // counts as on line and no question waits for an answer.
-    Outcome run() {
+    // counts as on line and no question waits for an answer. `script` runs in its place
+    // when given, with the program as $1.
+    Outcome run(const QByteArray& script = {}, const QByteArray& input = {},
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment()) {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         p.setProcessEnvironment(env);
-        p.start("unshare",
-                {"--uts", "sh", "-c", "hostname velinor-e2e.invalid && exec \"$0\"", program});
+        if (script.isEmpty())
+            p.start("unshare",
+                    {"--uts", "sh", "-c", "hostname velinor-e2e.invalid && exec \"$0\"", program});
+        else
+            p.start("unshare", {"--uts", "sh", win.write("run.sh", script), program});
+        p.write(input);
+        p.closeWriteChannel();
         EXPECT_TRUE(p.waitForFinished(60000));
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                p.readAllStandardError()};
+                p.readAllStandardError(), p.readAllStandardOutput()};
+    }
+
+    // The settings of a provider's server with a login, and a message to send unattended.
+    void storeSubmission(quint16 port, const QString& security) {
+        store("localhost");
+        ProgramSettings settings(&win.registry);
+        settings.Apri_Chiave_Programma();
+        settings.Scrivi_Impostazione("Porta", QString::number(port));
+        settings.Scrivi_Impostazione("Sicurezza", security);
+        settings.Scrivi_Impostazione("Utente", "mario");
+        win.write("system/Default.ini", "[Dati]\nDest=anna@bianchi.it\nSubject=Fattura\nTesto=x\n"
+                                        "Nascosto=True\nEsci=True\n");
+    }
+    QByteArray exported(const QString& key) {
+        QProcess p;
+        const QString file = win.file("export.reg");
+        p.start(QString::fromLocal8Bit(qgetenv("TARV_BUILD_DIR")) + "/tools/tarv-reg",
+                {"export", key, file});
+        EXPECT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+        return TestWindowsDir::read(file);
     }
 };
 
@@ -186,7 +215,7 @@ TEST_F(WindowSendTest, ProgressFrameAndPercentageFollowTheSend) {
         reading |= percent > 0 && percent < 50;
         sending |= percent > 50 && percent < 100;
         if (percent < 50)
-            last = -1; // the text, or the reading of the file: a phase of its own
+            last = -1;          // the text, or the reading of the file: a phase of its own
         EXPECT_GE(width, last); // within the sending of the file the bar only grows
         last = percent >= 50 ? width : -1;
     }
@@ -210,7 +239,8 @@ TEST_F(WindowSendTest, ClosingTheWindowMidSendDropsTheConnection) {
     EXPECT_TRUE(server.clientClosed);
     EXPECT_TRUE(server.messages.isEmpty());
     EXPECT_TRUE(win.boxes.shown.empty()); // no completion question behind a closed window
-    EXPECT_FALSE(w->Process->text().startsWith("Nessuna risposta")) << w->Process->text().toStdString();
+    EXPECT_FALSE(w->Process->text().startsWith("Nessuna risposta"))
+        << w->Process->text().toStdString();
     EXPECT_EQ(ends, -1);
 }
 
@@ -224,6 +254,92 @@ TEST_F(WindowSendTest, RefusedRecipientLeavesTheRepliesInTheEchoBox) {
     EXPECT_EQ(ends, -1);
     if (!qEnvironmentVariableIsEmpty("TARV_GRAB_DIR"))
         w->grab().save(qEnvironmentVariable("TARV_GRAB_DIR") + "/velinor-refused.png");
+}
+
+// A provider's server: the password saved by a script through --salva-password, then the
+// message sent with nobody at the keyboard, over STARTTLS and over TLS; a refused password
+// ends the run with an error for the caller.
+TEST_F(ProgramSendTest, UnattendedSubmissionWithALogin) {
+    TestAuthority authority("Velinor Prova CA");
+    const auto [cert, key] = authority.serverCertificate("localhost");
+    ASSERT_FALSE(cert.isEmpty());
+    ScopedEnv trust{"SSL_CERT_FILE", QFile::encodeName(authority.certificate())};
+    ScopedEnv noKeyring{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"};
+    const struct {
+        const char* security;
+        const char* option;
+        QByteArray typed;
+        int exitCode;
+        int delivered;
+    } cases[] = {
+        {"STARTTLS", "--starttls", "segreta\n", 0, 1},
+        {"TLS", "--tls", "segreta", 0, 1},
+        {"STARTTLS", "--starttls", "sbagliata\r\n", 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        SinkServer sink;
+        ASSERT_TRUE(sink.startWith({c.option, cert, key, "--login", "mario:segreta"}));
+        storeSubmission(sink.port(), c.security);
+
+        QProcess save;
+        save.start(program, {"--salva-password"});
+        save.write(c.typed);
+        save.closeWriteChannel();
+        ASSERT_TRUE(save.waitForFinished(30000));
+        EXPECT_EQ(save.exitCode(), 0);
+        const QByteArray said = save.readAllStandardOutput() + save.readAllStandardError();
+        EXPECT_EQ(said, "Password di mario per localhost salvata nel registro personale "
+                        "dell'utente, leggibile solo da lui.\n");
+
+        const Outcome o = run();
+        EXPECT_EQ(o.exitCode, c.exitCode) << o.errors.constData();
+        EXPECT_EQ(sink.messageCount(), c.delivered);
+        EXPECT_EQ(QFile::exists(handOff), c.exitCode != 0);
+        if (c.exitCode != 0)
+            EXPECT_TRUE(o.errors.contains("velinor: Nome utente o password rifiutati dal server "
+                                          "(535): messaggio non spedito.\n"))
+                << o.errors.constData();
+        for (const QByteArray& seen :
+             {o.errors, o.output, exported("HKCU\\Software\\Orvid\\Velinor"), exported("HKCU")})
+            EXPECT_FALSE(seen.contains("segreta") || seen.contains("sbagliata"))
+                << seen.constData();
+    }
+}
+
+// With a desktop keyring running (gnome-keyring in a session bus of the test's own) the
+// password goes there and nowhere else.
+TEST_F(ProgramSendTest, PasswordInTheDesktopKeyring) {
+    if (QStandardPaths::findExecutable("gnome-keyring-daemon").isEmpty() ||
+        QStandardPaths::findExecutable("dbus-run-session").isEmpty())
+        GTEST_SKIP() << "needs gnome-keyring and dbus-daemon";
+    TestAuthority authority("Velinor Prova CA");
+    const auto [cert, key] = authority.serverCertificate("localhost");
+    SinkServer sink;
+    ASSERT_TRUE(sink.startWith({"--tls", cert, key, "--login", "mario:segreta"}));
+    storeSubmission(sink.port(), "TLS");
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SSL_CERT_FILE", authority.certificate());
+    env.insert("HOME", win.file("home")); // the keyring's files, and no one else's
+    env.insert("XDG_DATA_HOME", win.file("home/data"));
+    env.insert("XDG_RUNTIME_DIR", win.file("home"));
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    QDir().mkpath(win.file("home"));
+    const Outcome o = run(R"(hostname velinor-e2e.invalid || exit 90
+exec dbus-run-session -- sh -c '
+printf prova | gnome-keyring-daemon --unlock --components=secrets >/dev/null || exit 91
+"$0" --salva-password || exit 92
+exec "$0"' "$1"
+)",
+                          "segreta\n", env);
+    EXPECT_EQ(o.exitCode, 0) << o.errors.constData();
+    EXPECT_EQ(o.output, "Password di mario per localhost salvata nel portachiavi del desktop "
+                        "(Secret Service).\n");
+    EXPECT_EQ(sink.messageCount(), 1);
+    QByteArray kept;
+    EXPECT_EQ(win.registry.privateValue("Velinor\\Password\\localhost\\mario", &kept),
+              RegStatus::NotFound);
 }
 
 } // namespace

@@ -39,12 +39,18 @@ bool SinkServer::start() {
     return launch(0);
 }
 
-bool SinkServer::launch(quint16 wanted) {
+bool SinkServer::startWith(const QStringList& options) {
+    enterOwnNetwork();
+    return launch(0, options + QStringList{QStringLiteral("--log"), receivedLog()});
+}
+
+bool SinkServer::launch(quint16 wanted, const QStringList& options) {
     const QString script =
         QString::fromLocal8Bit(qgetenv("TARV_SOURCE_DIR")) + "/mailer/tests/smtp_sink.py";
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("/usr/bin/python3"),
-                    {script, "127.0.0.1", QString::number(wanted), m_dir.path()});
+                    QStringList{script, "127.0.0.1", QString::number(wanted), m_dir.path()} +
+                        options);
     if (!m_process.waitForStarted(10000)) {
         m_error = "cannot start " + script;
         return false;
@@ -88,6 +94,53 @@ QJsonObject SinkServer::summary(int n) const {
     QFile f(m_dir.filePath(QString::number(n) + ".json"));
     return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
                                        : QJsonObject();
+}
+
+TestAuthority::TestAuthority(const QString& name) {
+    m_ok = run({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                "-nodes", "-keyout", m_dir.filePath("ca.key"), "-out", certificate(), "-days", "2",
+                "-subj", "/CN=" + name, "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
+                "keyUsage=critical,keyCertSign,cRLSign"});
+}
+
+bool TestAuthority::run(const QStringList& arguments) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("openssl"), arguments);
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+        qWarning("openssl %s: %s", qPrintable(arguments.join(' ')), p.readAll().constData());
+        return false;
+    }
+    return true;
+}
+
+std::pair<QString, QString> TestAuthority::serverCertificate(const QString& hostName) {
+    const QString base = m_dir.filePath(hostName);
+    QFile ext(base + ".ext");
+    if (ext.open(QIODevice::WriteOnly))
+        ext.write("subjectAltName=DNS:" + hostName.toUtf8() +
+                  "\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n");
+    ext.close();
+    const bool made =
+        m_ok &&
+        run({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+             "-keyout", base + ".key", "-out", base + ".csr", "-subj", "/CN=" + hostName}) &&
+        run({"x509", "-req", "-in", base + ".csr", "-CA", certificate(), "-CAkey",
+             m_dir.filePath("ca.key"), "-CAcreateserial", "-out", base + ".pem", "-days", "2",
+             "-extfile", base + ".ext"});
+    return made ? std::pair{base + ".pem", base + ".key"} : std::pair<QString, QString>{};
+}
+
+ScopedEnv::ScopedEnv(const char* name, const QByteArray& value)
+    : m_name(name), m_saved(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name)) {
+    qputenv(name, value);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_had)
+        qputenv(m_name, m_saved);
+    else
+        qunsetenv(m_name);
 }
 
 ScriptedServer::ScriptedServer() : m_server(new QTcpServer(this)) {

@@ -28,6 +28,7 @@ public:
     QStringList statuses, percents;
     std::vector<int> widths;
     QString echo;
+    QString everyEcho; // all that was ever shown, clearing or not
     int echoAppends = 0;
     std::vector<bool> sendEnabled;
     std::vector<int> exits;         // Chiudi_Programma calls
@@ -45,6 +46,7 @@ public:
     void setProgressWidth(int twips) override { widths.push_back(twips); }
     void appendEcho(const QString& received) override {
         echo += received;
+        everyEcho += received;
         ++echoAppends;
     }
     void clearEcho() override { echo.clear(); }
@@ -69,6 +71,10 @@ public:
     // Port 25 (in a network namespace of our own when possible), else a free port chosen by
     // the system (the send is then pointed at it).
     bool start();
+    // A free port, with the options of smtp_sink.py (--starttls, --tls, --login, ...). Every
+    // byte it receives is written to receivedLog().
+    bool startWith(const QStringList& options);
+    QString receivedLog() const { return m_dir.filePath(QStringLiteral("received.log")); }
     void stop();
     ~SinkServer() { stop(); }
 
@@ -79,12 +85,39 @@ public:
     QString error() const { return m_error; }
 
 private:
-    bool launch(quint16 port);
+    bool launch(quint16 port, const QStringList& options = {});
 
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
     QString m_error;
+};
+
+// A certificate authority made for the test (openssl), and server certificates it signs.
+class TestAuthority {
+public:
+    explicit TestAuthority(const QString& name);
+    bool ok() const { return m_ok; }
+    QString certificate() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
+    // A server certificate for hostName; its certificate file and key file.
+    std::pair<QString, QString> serverCertificate(const QString& hostName);
+
+private:
+    bool run(const QStringList& arguments);
+    QTemporaryDir m_dir;
+    bool m_ok = false;
+};
+
+// Sets an environment variable until the end of the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value);
+    ~ScopedEnv();
+
+private:
+    const char* m_name;
+    QByteArray m_saved;
+    bool m_had;
 };
 
 // A scripted SMTP server in this process for what no real server does on demand. It runs

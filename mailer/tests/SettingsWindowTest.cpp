@@ -1,8 +1,12 @@
+#include "Accesso.h"
 #include "Impostazioni.h"
+#include "PasswordStore.h"
 #include "ProgramSettings.h"
 #include "TestWindowsDir.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -127,8 +131,9 @@ TEST_F(SettingsWindowTest, ControlsStandWhereTheyWereDrawn) {
     EXPECT_EQ(w.Mailtxt->geometry(), QRect(104, 216, 441, 131));
     EXPECT_EQ(w.delattach->geometry(), QRect(488, 128, 59, 25));
     // Tab order runs top to bottom.
-    QWidget* expected[] = {w.MailServer, w.FromBox, w.Subjekt, w.AttachmentList, w.Attachment,
-                           w.delattach, w.Assistenza, w.Tobox, w.Mailtxt, w.Nascosto, w.Esci};
+    QWidget* expected[] = {w.MailServer, w.FromBox,   w.Subjekt,    w.AttachmentList,
+                           w.Attachment, w.delattach, w.Assistenza, w.Tobox,
+                           w.Mailtxt,    w.Nascosto,  w.Esci};
     std::vector<QWidget*> chain;
     QWidget* at = expected[0];
     do {
@@ -137,7 +142,60 @@ TEST_F(SettingsWindowTest, ControlsStandWhereTheyWereDrawn) {
         at = at->nextInFocusChain();
     } while (at != expected[0]);
     EXPECT_EQ(chain, std::vector<QWidget*>(std::begin(expected), std::end(expected)));
-    EXPECT_TRUE(w.MailServer->font().family() == "Arial" || w.MailServer->font().families().contains("Liberation Sans"));
+    EXPECT_TRUE(w.MailServer->font().family() == "Arial" ||
+                w.MailServer->font().families().contains("Liberation Sans"));
+}
+
+// The provider's server settings live in a dialog of their own; the window keeps its layout.
+TEST_F(SettingsWindowTest, LoginDialogStoresPortSecurityUserAndPassword) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"); // no desktop keyring
+    store("SMTP", "smtp.esempio.it");
+    Impostazioni w(settings);
+    EXPECT_EQ(w.Login->geometry(), QRect(488, 356, 59, 25));
+    std::vector<std::function<void(Accesso&)>> steps = {
+        [](Accesso& a) {
+            EXPECT_EQ(a.Porta->text(), "");
+            EXPECT_EQ(a.Sicurezza->currentIndex(), 0);
+            EXPECT_TRUE(a.Password->placeholderText().isEmpty());
+            EXPECT_TRUE(a.Nota->text().contains("nel registro personale dell'utente"));
+            a.Sicurezza->setCurrentIndex(1);
+            emit a.Sicurezza->activated(1); // the usual port comes with the choice
+            EXPECT_EQ(a.Porta->text(), "587");
+            a.Utente->setText(" mario@esempio.it ");
+            a.Password->setText("segreta è");
+            a.show();
+            a.close(); // the close box stores as well
+        },
+        [](Accesso& a) {
+            EXPECT_EQ(a.Porta->text(), "587");
+            EXPECT_EQ(a.Sicurezza->currentData().toString(), "STARTTLS");
+            EXPECT_EQ(a.Utente->text(), "mario@esempio.it");
+            EXPECT_EQ(a.Password->text(), "");
+            EXPECT_FALSE(a.Password->placeholderText().isEmpty()); // a password is kept
+            a.Porta->setText("2525");
+            a.Sicurezza->setCurrentIndex(2);
+            emit a.Sicurezza->activated(2); // a port of the user's own stays
+            a.reject();
+        },
+    };
+    size_t step = 0;
+    w.execDialog = [&](QDialog& d) {
+        steps.at(step++)(static_cast<Accesso&>(d));
+        return 0;
+    };
+    w.Login->click();
+    EXPECT_EQ(stored("Porta"), "587");
+    EXPECT_EQ(stored("Sicurezza"), "STARTTLS");
+    EXPECT_EQ(stored("Utente"), "mario@esempio.it");
+    QString error;
+    EXPECT_EQ(PasswordStore(&win.registry).password("SMTP.esempio.it", "mario@esempio.it", &error),
+              "segreta è");
+    w.Login->click();
+    EXPECT_EQ(stored("Porta"), "2525");
+    EXPECT_EQ(stored("Sicurezza"), "TLS");
+    EXPECT_EQ(PasswordStore(&win.registry).password("smtp.esempio.it", "mario@esempio.it", &error),
+              "segreta è"); // an empty field keeps it
+    EXPECT_FALSE(PasswordStore(&win.registry).hasPassword("altro.esempio.it", "mario@esempio.it"));
 }
 
 } // namespace

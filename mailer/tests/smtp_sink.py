@@ -1,6 +1,16 @@
 """A local SMTP server for the mailer's tests and benchmarks.
 
-Usage: smtp_sink.py HOST PORT OUTDIR   (PORT 0: a free port)
+Usage: smtp_sink.py HOST PORT OUTDIR [OPTIONS]   (PORT 0: a free port)
+
+Options for a submission server:
+  --starttls CERT KEY    offer STARTTLS with this certificate and key
+  --tls CERT KEY         speak TLS from the first byte
+  --login USER:PASSWORD  offer AUTH PLAIN and LOGIN and accept this one login; a message is
+                         only taken after it. Logins are refused over a clear connection
+                         unless --login-in-clear is given.
+  --login-in-clear       accept logins over a clear connection
+  --no-plain             offer AUTH LOGIN only
+  --log FILE             write every byte the server receives, as it receives it, to FILE
 
 Accepts every message and saves, for the n-th message (from 1): n.eml, the exact bytes of
 the DATA content (after the transparency dots are removed), and n.json, its envelope
@@ -8,16 +18,36 @@ the DATA content (after the transparency dots are removed), and n.json, its enve
 defects, the body text and each attachment's file name and decoded bytes (Base64).
 Prints "READY <port>" once it listens, and runs until its standard input closes.
 """
+import argparse
 import base64
 import email
 import email.policy
 import json
 import os
 import socket
+import ssl
 import sys
 import threading
 
 from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import SMTP, AuthResult
+
+
+class LoggingSMTP(SMTP):
+    """Writes every received byte to a file before the server reads it: what came over the
+    wire, not what the server's own log chooses to show."""
+    log = None
+
+    def data_received(self, data):
+        if self.log is not None:
+            with open(self.log, 'ab') as f:
+                f.write(data)
+        super().data_received(data)
+
+
+class LoggingController(Controller):
+    def factory(self):
+        return LoggingSMTP(self.handler, **self.SMTP_kwargs)
 
 
 def summary(raw):
@@ -55,12 +85,16 @@ def summary(raw):
 
 
 class Saver:
-    def __init__(self, outdir):
+    def __init__(self, outdir, login=None):
         self.outdir = outdir
+        self.login = login
         self.count = 0
         self.lock = threading.Lock()
 
     async def handle_DATA(self, server, session, envelope):
+        if self.login and not session.authenticated:
+            return '530 5.7.0 Authentication required'
+
         raw = envelope.original_content
         with self.lock:
             self.count += 1
@@ -82,14 +116,48 @@ class Saver:
 
 
 def main():
-    host, port, outdir = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+    parser = argparse.ArgumentParser()
+    parser.add_argument('host')
+    parser.add_argument('port', type=int)
+    parser.add_argument('outdir')
+    parser.add_argument('--starttls', nargs=2)
+    parser.add_argument('--tls', nargs=2)
+    parser.add_argument('--login')
+    parser.add_argument('--login-in-clear', action='store_true')
+    parser.add_argument('--no-plain', action='store_true')
+    parser.add_argument('--log')
+    args = parser.parse_args()
+    host, port, outdir = args.host, args.port, args.outdir
+    LoggingSMTP.log = args.log
+    options = {}
+    login = tuple(args.login.split(':', 1)) if args.login else None
+    if login:
+        def authenticator(server, session, envelope, mechanism, data):
+            ok = (data.login.decode(), data.password.decode()) == login
+            return AuthResult(success=ok, handled=False)
+        options['authenticator'] = authenticator
+        options['auth_require_tls'] = not args.login_in_clear
+        if args.no_plain:
+            options['auth_exclude_mechanism'] = ['PLAIN']
+    else:
+        options['auth_require_tls'] = False
+    if args.starttls:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(*args.starttls)
+        options['tls_context'] = context
+    if args.tls:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(*args.tls)
+        options['ssl_context'] = context
+        # aiosmtpd counts only STARTTLS as encryption; here every byte is encrypted.
+        options['auth_require_tls'] = False
     if port == 0:
         # The controller needs to know its port before it listens: take a free one.
         with socket.socket() as probe:
             probe.bind((host, 0))
             port = probe.getsockname()[1]
-    controller = Controller(Saver(outdir), hostname=host, port=port,
-                            data_size_limit=0, ready_timeout=10)
+    controller = LoggingController(Saver(outdir, login), hostname=host, port=port,
+                            data_size_limit=0, ready_timeout=10, **options)
     controller.start()
     print('READY %d' % controller.port, flush=True)
     try:

@@ -1,5 +1,6 @@
 #include "Impostazioni.h"
 
+#include "Accesso.h"
 #include "AttachmentListActions.h"
 #include "AttachmentText.h"
 #include "Paths.h"
@@ -85,6 +86,13 @@ Impostazioni::Impostazioni(ProgramSettings& settings, QWidget* parent)
     Esci->setObjectName(QStringLiteral("Esci"));
     Esci->setGeometry(QRect(6960 / 15, 5400 / 15, 18, 18));
 
+    // Below the attachment buttons, in the corner the window left free: the controls above
+    // keep their places.
+    Login = new QPushButton(QStringLiteral("&Login..."), this);
+    Login->setObjectName(QStringLiteral("Login"));
+    Login->setGeometry(twips(7320, 5340, 885, 375));
+    Login->setToolTip(QStringLiteral("Porta, sicurezza, utente e password del server di posta"));
+
     labelFor(QStringLiteral("&SMTP:"), MailServer);
     labelFor(QStringLiteral("&Mittente:"), FromBox);
     labelFor(QStringLiteral("&Oggetto:"), Subjekt);
@@ -98,12 +106,13 @@ Impostazioni::Impostazioni(ProgramSettings& settings, QWidget* parent)
           QRect(3960 / 15, 5400 / 15 - 1, (6960 - 3960) / 15 - 4, 32));
 
     QWidget* order[] = {MailServer, FromBox, Subjekt, AttachmentList, Attachment, delattach,
-                        Assistenza, Tobox, Mailtxt, Nascosto, Esci};
+                        Assistenza, Tobox,   Mailtxt, Nascosto,       Esci,       Login};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
     connect(Attachment, &QPushButton::clicked, this, &Impostazioni::Attachment_Click);
     connect(delattach, &QPushButton::clicked, this, &Impostazioni::delattach_Click);
+    connect(Login, &QPushButton::clicked, this, &Impostazioni::Login_Click);
     Form_Load();
 }
 
@@ -119,7 +128,8 @@ void Impostazioni::Form_Load() {
     // Any stored text at all ticks the box.
     Nascosto->setChecked(!m_settings.Leggi_Impostazione(QStringLiteral("Nascosto")).isEmpty());
     Esci->setChecked(!m_settings.Leggi_Impostazione(QStringLiteral("Esci")).isEmpty());
-    for (const QString& path : splitAttachmentText(m_settings.Leggi_Impostazione(QStringLiteral("Allegato"))))
+    for (const QString& path :
+         splitAttachmentText(m_settings.Leggi_Impostazione(QStringLiteral("Allegato"))))
         if (Paths::attributesReadable(path))
             AttachmentListActions::append(AttachmentList, path);
 }
@@ -139,8 +149,9 @@ void Impostazioni::Form_Unload() {
                                    Nascosto->isChecked() ? QStringLiteral("True") : QString());
     m_settings.Scrivi_Impostazione(QStringLiteral("Esci"),
                                    Esci->isChecked() ? QStringLiteral("True") : QString());
-    m_settings.Scrivi_Impostazione(QStringLiteral("Allegato"),
-                                   joinAttachmentText(AttachmentListActions::paths(AttachmentList)));
+    m_settings.Scrivi_Impostazione(
+        QStringLiteral("Allegato"),
+        joinAttachmentText(AttachmentListActions::paths(AttachmentList)));
 }
 
 void Impostazioni::done(int result) {
@@ -159,6 +170,13 @@ void Impostazioni::Attachment_Click() {
         AttachmentListActions::append(AttachmentList, path);
 }
 
-void Impostazioni::delattach_Click() { AttachmentListActions::removeSelected(AttachmentList, Attachment); }
+void Impostazioni::Login_Click() {
+    Accesso dialog(m_settings, MailServer->text(), this);
+    execDialog(dialog);
+}
+
+void Impostazioni::delattach_Click() {
+    AttachmentListActions::removeSelected(AttachmentList, Attachment);
+}
 
 } // namespace tarv

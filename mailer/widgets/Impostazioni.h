@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QLineEdit;
 class QListWidget;
@@ -30,6 +32,11 @@ public:
     QPlainTextEdit* Mailtxt;
     QCheckBox* Nascosto;
     QCheckBox* Esci;
+    // Opens the provider's server settings (Accesso) for the server in MailServer.
+    QPushButton* Login;
+
+    // Runs a modal dialog of this window (tests replace it so that nothing blocks).
+    std::function<int(QDialog&)> execDialog = [](QDialog& d) { return d.exec(); };
 
     void done(int result) override;
 
@@ -38,6 +45,7 @@ private:
     void Form_Unload();
     void Attachment_Click();
     void delattach_Click();
+    void Login_Click();
 
     ProgramSettings& m_settings;
     bool m_saved = false;
