@@ -119,8 +119,8 @@ TEST_F(HandOffEndToEndTest, InviaFileFromTheShellReachesTheServerWhole) {
     const QJsonObject m = sink.summary(1);
     EXPECT_EQ(m["rcpt_tos"].toArray(), QJsonArray{"cliente@esempio.it"});
     EXPECT_EQ(m["subject"].toString(), "Fattura 12");
-    EXPECT_TRUE(m["body"].toString().startsWith("Riga uno\r\nRiga due") ||
-                m["body"].toString().startsWith("Riga uno\nRiga due"))
+    EXPECT_TRUE(m["body"].toString().startsWith("Riga uno\r\nRiga due\r\n") ||
+                m["body"].toString() == "Riga uno\r\nRiga due")
         << m["body"].toString().toStdString();
     const QJsonArray parts = m["attachments"].toArray();
     ASSERT_EQ(parts.size(), 1);
