@@ -400,12 +400,13 @@ TEST_F(LibraryTest, TarvCallDrivesShellManAndAltro) {
         tarvCall({"TarvUtility.ShellMan", "SetVar(\"prova.ini\", \"Dati\", \"Testo\", \"a\\tb\")",
                   "GetVar(\"prova.ini\", \"dati\", \"testo\")", "RemoveNullChars(\"a\\0b\")",
                   "GetDOSPathName(\"/una cartella/lungo nome.txt\")", "DyrSistema",
-                  "FileEsiste(\"" + doc + "\")", "GetDefaultPrinter",
+                  "FileEsiste(\"" + doc + "\")", "FileEsiste(\"" + win.path() + "\")",
+                  "FileEsiste(\"" + win.file("manca") + "\")", "GetDefaultPrinter",
                   "SetDefaultPrinter(\"Ufficio,CUPS,lp\")", "PrintDocument(0, \"" + doc + "\")",
                   "OpenDocument(0, \"" + doc + "\")"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out,
-              "a\tb\nab\n/una cartella/lungo nome.txt\n" + win.path() + "/system/\nTrue\n?\n");
+    EXPECT_EQ(r.out, "a\tb\nab\n/una cartella/lungo nome.txt\n" + win.path() +
+                         "/system/\nTrue\nTrue\nFalse\n?\n");
     // The print service is asked for its default by GetDefaultPrinter and by the save.
     EXPECT_EQ(commands(4),
               QStringList({"lpstat -d", "lpstat -d", "lp -d Ufficio " + doc, "xdg-open " + doc}));
