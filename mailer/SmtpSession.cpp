@@ -72,9 +72,12 @@ void SmtpSession::SendMimeConnect_Click() {
 
 bool SmtpSession::checkAddresses() {
     const auto refuse = [this](const QString& text) {
-        boxes().beep();
-        boxes().show(MessageBoxRequest{QString(), text, MsgButtons::Ok, MsgIcon::Information, 0,
-                                       m_view.owner()});
+        // Nobody would answer the box of an unattended run: the caller hears of it instead.
+        if (!m_unattended) {
+            boxes().beep();
+            boxes().show(MessageBoxRequest{QString(), text, MsgButtons::Ok, MsgIcon::Information,
+                                           0, m_view.owner()});
+        }
         fail(QString(), text);
         return false;
     };

@@ -49,16 +49,30 @@ protected:
     };
     // Runs the program under a host name that resolves to no address, so that the machine
     // counts as on line and no question waits for an answer.
-    Outcome run() {
-        QProcess p;
+    void start(QProcess& p, const QString& platform = "offscreen", const QString& display = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_QPA_PLATFORM", platform);
+        if (!display.isEmpty())
+            env.insert("DISPLAY", display);
         p.setProcessEnvironment(env);
         p.start("unshare",
                 {"--uts", "sh", "-c", "hostname velinor-e2e.invalid && exec \"$0\"", program});
-        EXPECT_TRUE(p.waitForFinished(60000));
+    }
+    static Outcome outcome(QProcess& p, int timeoutMs) {
+        EXPECT_TRUE(p.waitForFinished(timeoutMs)) << "the program did not end";
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 p.readAllStandardError()};
+    }
+    Outcome run(int timeoutMs = 60000) {
+        QProcess p;
+        start(p);
+        return outcome(p, timeoutMs);
+    }
+    void handOffFile(const QByteArray& dest, const QByteArray& esci) {
+        win.write("system/Default.ini", "[Dati]\nDest=" + dest +
+                                            "\nSubject=Fattura\nTesto=x\nNascosto=True\nEsci=" +
+                                            esci + "\n");
+        QFile::setPermissions(handOff, QFile::ReadOwner | QFile::WriteOwner);
     }
 };
 
@@ -100,6 +114,22 @@ TEST_F(ProgramSendTest, FailedUnattendedSendTellsTheCaller) {
     EXPECT_TRUE(o.errors.contains("Host Sconosciuto: no-such-host.invalid"))
         << o.errors.constData();
     EXPECT_TRUE(QFile::exists(handOff)); // kept for the next try
+}
+
+TEST_F(ProgramSendTest, RefusedRecipientsEndAnUnattendedRun) {
+    SinkServer sink;
+    ASSERT_TRUE(sink.start()) << sink.error().toStdString();
+    store("127.0.0.1");
+    for (const QByteArray dest : {QByteArray("anna.bianchi.it"), QByteArray("anna@bianchi.it\x07")}) {
+        SCOPED_TRACE(dest.constData());
+        handOffFile(dest, "True");
+        // Nobody can answer a box: the run must end by itself, well within this time.
+        const Outcome o = run(20000);
+        EXPECT_EQ(o.exitCode, 1);
+        EXPECT_TRUE(o.errors.contains("L'indirizzo del destinatario non")) << o.errors.constData();
+        EXPECT_TRUE(QFile::exists(handOff));
+    }
+    EXPECT_EQ(sink.messageCount(), 0);
 }
 
 } // namespace
