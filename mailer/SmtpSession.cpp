@@ -67,6 +67,10 @@ void SmtpSession::SendMimeConnect_Click() {
     // One dialogue at a time: a second press while one runs would open a connection over it.
     if (m_busy)
         return;
+    // After a failure the next press resumes at the recipient that failed, unless the user
+    // has changed the recipients since: a changed list starts from its first address.
+    if (m_recipientIndex != 0 && m_view.job().recipients != m_job.recipients)
+        m_recipientIndex = 0;
     startConnection();
 }
 
