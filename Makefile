@@ -9,7 +9,8 @@ export TARV_WINDIR ?= $(or $(XDG_DATA_HOME),$(HOME)/.local/share)/tarv
 PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n libgl-dev \
             libsqlite3-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev \
             libzxing-dev libzint-dev fonts-liberation2 locales xauth \
-            python3 python3-aiosmtpd python3-stdnum swaks util-linux iproute2
+            python3 python3-aiosmtpd python3-stdnum swaks util-linux iproute2 \
+            xvfb python3-xlib
 LOCALES  := it_IT.UTF-8 en_US.UTF-8
 
 .PHONY: all deps locales configure build test install run bench clean

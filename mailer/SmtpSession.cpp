@@ -47,6 +47,13 @@ void SmtpSession::closeConnection() {
     m_socket->close();
 }
 
+void SmtpSession::abandon(const QString& reason) {
+    if (m_busy)
+        fail(QString(), reason);
+    else
+        m_socket->close();
+}
+
 bool SmtpSession::connectionAlive(quint64 generation) const {
     return generation == m_generation && m_socket->isOpen();
 }

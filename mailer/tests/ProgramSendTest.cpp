@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
@@ -130,6 +133,72 @@ TEST_F(ProgramSendTest, RefusedRecipientsEndAnUnattendedRun) {
         EXPECT_TRUE(QFile::exists(handOff));
     }
     EXPECT_EQ(sink.messageCount(), 0);
+}
+
+// Closes a window through the X server, as a window manager's close box does.
+const char* const kCloseWindow = R"py(
+import sys, time
+from Xlib import X, display, protocol
+d = display.Display()
+def find(w):
+    if w.get_wm_name() == sys.argv[1]:
+        return w
+    for c in w.query_tree().children:
+        found = find(c)
+        if found:
+            return found
+for _ in range(200):
+    w = find(d.screen().root)
+    if w:
+        break
+    time.sleep(0.05)
+else:
+    sys.exit("no window " + sys.argv[1])
+protocols, delete = d.intern_atom("WM_PROTOCOLS"), d.intern_atom("WM_DELETE_WINDOW")
+w.send_event(protocol.event.ClientMessage(window=w, client_type=protocols,
+                                          data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+d.flush()
+)py";
+
+TEST_F(ProgramSendTest, ClosingTheWindowDuringTheAutomaticSendEndsTheProgram) {
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty())
+        GTEST_SKIP() << "needs Xvfb (package xvfb)";
+    // An X server of the test's own; it picks a free display and tells which.
+    QProcess xserver;
+    xserver.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+    ASSERT_TRUE(xserver.waitForReadyRead(20000)) << xserver.readAllStandardError().constData();
+    const QString display = ":" + QString::fromLatin1(xserver.readLine().trimmed());
+
+    // A server that takes the connection and never greets: the send waits, events running.
+    store("127.0.0.1");
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 25));
+    for (const QByteArray esci : {QByteArray(""), QByteArray("True")}) {
+        SCOPED_TRACE("Esci=" + esci.toStdString());
+        handOffFile("anna@bianchi.it", esci);
+        QProcess velinor;
+        start(velinor, "xcb", display);
+        ASSERT_TRUE(silent.waitForNewConnection(30000));
+        const std::unique_ptr<QTcpSocket> held(silent.nextPendingConnection());
+        QProcess closer;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display);
+        closer.setProcessEnvironment(env);
+        closer.start("/usr/bin/python3", {"-c", kCloseWindow, "Velinor v.1.2"});
+        ASSERT_TRUE(closer.waitForFinished(20000));
+        ASSERT_EQ(closer.exitCode(), 0) << closer.readAllStandardError().constData();
+
+        const Outcome o = outcome(velinor, 20000);
+        if (esci == "True") {
+            EXPECT_EQ(o.exitCode, 1);
+            EXPECT_TRUE(o.errors.contains("messaggio non spedito")) << o.errors.constData();
+        } else {
+            EXPECT_EQ(o.exitCode, 0) << o.errors.constData();
+        }
+        EXPECT_TRUE(QFile::exists(handOff));
+    }
+    xserver.terminate();
+    xserver.waitForFinished(5000);
 }
 
 } // namespace

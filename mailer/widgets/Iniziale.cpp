@@ -262,8 +262,10 @@ void Iniziale::Chiudi_Programma(int exitStatus) {
 void Iniziale::closeEvent(QCloseEvent* event) {
     // Closing the window ends the program, so a send still running must not go on unseen:
     // dropping the connection ends every wait, the server discards the partial message, and
-    // the hand-off file stays for the next start.
-    m_session->closeConnection();
+    // the hand-off file stays for the next start. An unattended run ends here, reporting
+    // that its message was not sent.
+    m_session->abandon(QStringLiteral("finestra chiusa durante la spedizione: messaggio non "
+                                      "spedito."));
     QWidget::closeEvent(event);
 }
 
