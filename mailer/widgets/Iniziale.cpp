@@ -218,6 +218,7 @@ void Iniziale::Apertura() {
                        MsgButtons::Ok, MsgIcon::Exclamation, QString(), this);
         }
     }
+    m_handOffRead = useHandOff;
     QString attachmentText;
     if (useHandOff) {
         const QString dati = QStringLiteral("Dati");
@@ -252,8 +253,10 @@ void Iniziale::endProgram(int status) {
 
 void Iniziale::Chiudi_Programma(int exitStatus) {
     m_session->closeConnection();
+    // Only the hand-off that this run trusted and read is used up; a file start-up refused
+    // may be another user's and stays as it is.
     const HandOffFile handOff(handOffPath());
-    if (handOff.exists())
+    if (m_handOffRead && handOff.exists())
         handOff.remove();
     close();
     endProgram(exitStatus);
