@@ -159,5 +159,20 @@ TEST_F(BoundaryTest, MathReadsDoublesAsTheComponentLayerWritesThem) {
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
+// An argument the member does not change comes back as the caller passed it, type included:
+// Round changes none of its arguments.
+TEST_F(BoundaryTest, ArgumentsAMemberLeavesAloneKeepTheirType) {
+    auto m = make(Math::classInfo());
+    Variant numero("15"), decimali(0.0), tipo(int32_t(1));
+    Variant r;
+    ASSERT_EQ(call(m.get(), QStringLiteral("Round"),
+                   {Variant::byRef(&numero), Variant::byRef(&decimali), Variant::byRef(&tipo)}, &r),
+              S_OK);
+    EXPECT_EQ(r, Variant(15.0));
+    EXPECT_EQ(numero, Variant("15"));
+    EXPECT_EQ(decimali, Variant(0.0));
+    EXPECT_EQ(tipo, Variant(int32_t(1)));
+}
+
 
 } // namespace
