@@ -11,6 +11,10 @@
 
 #include <QProcess>
 
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 using namespace tarv;
@@ -328,6 +332,41 @@ TEST_F(LibraryTest, TarvCallPrintsByReferenceResultsInTheUsersLocale) {
                        "[Optional ByRef colore As Colore = Verde]) As String  [&H60030001]")))
         << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("Enum Colore: Rosso = 1, Verde = 2")));
+}
+
+TEST_F(LibraryTest, UnregistrationThatRemovesNothingFails) {
+    registerLibrary();
+    const QString lib = QFileInfo(QStringLiteral(TARV_UTILITY_LIB)).canonicalFilePath();
+    const QString inproc =
+        QStringLiteral("CLSID\\") + CLSID_Math.toString() + QStringLiteral("\\InprocServer32");
+    const QByteArray machine = QFile::encodeName(win.file("registry/machine.db"));
+    const auto expectFailure = [](const ToolRun& r) {
+        EXPECT_EQ(r.status, 1) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains("DllUnregisterServer") &&
+                    r.err.contains("Impossibile rimuovere HKEY_CLASSES_ROOT\\"))
+            << r.err.toStdString();
+        EXPECT_FALSE(r.out.contains("riuscito")) << r.out.toStdString();
+    };
+
+    // A store the user may only read: an administrator's, seen by an ordinary user.
+    if (geteuid() == 0) {
+        ::chmod(QFile::encodeName(win.path()).constData(), 0755);
+        ::chmod(QFile::encodeName(win.file("registry")).constData(), 0755);
+        expectFailure(run(QStringLiteral("setpriv"),
+                          {"--reuid=65534", "--regid=65534", "--clear-groups",
+                           QStringLiteral(TARV_REGSVR), "-u", lib}));
+    } else {
+        ::chmod(machine.constData(), 0444);
+        expectFailure(regsvr({QStringLiteral("-u"), lib}));
+        ::chmod(machine.constData(), 0644);
+    }
+    EXPECT_EQ(classesValue(inproc), lib);
+
+    // A damaged store.
+    const QByteArray damaged = "not a registry store\n";
+    win.write("registry/machine.db", damaged);
+    expectFailure(regsvr({QStringLiteral("-u"), lib}));
+    EXPECT_EQ(TestWindowsDir::read(win.file("registry/machine.db")), damaged);
 }
 
 } // namespace
