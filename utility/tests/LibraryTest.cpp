@@ -369,4 +369,30 @@ TEST_F(LibraryTest, UnregistrationThatRemovesNothingFails) {
     EXPECT_EQ(TestWindowsDir::read(win.file("registry/machine.db")), damaged);
 }
 
+// A host linked with the bar code library registers the utility library: each library must
+// name its own file, whatever else the process holds.
+TEST_F(LibraryTest, RegistrationNamesTheLibrarysOwnFileWithAnotherLibraryLoaded) {
+    const QString lib = QFileInfo(QStringLiteral(TARV_UTILITY_LIB)).canonicalFilePath();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // A store of the child's own: the parent's database handles stay with the parent.
+        RegistryStore store(win.path());
+        Services services;
+        services.registry = &store;
+        ScopedServices scope(services);
+        if (!dlopen(TARV_BARCODE_LIB, RTLD_NOW | RTLD_GLOBAL))
+            _exit(10);
+        void* utility = dlopen(TARV_UTILITY_LIB, RTLD_NOW | RTLD_LOCAL);
+        auto reg = utility ? reinterpret_cast<HRESULT (*)()>(dlsym(utility, "DllRegisterServer"))
+                           : nullptr;
+        _exit(!reg ? 11 : reg() == S_OK ? 0 : 12);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(classesValue(QStringLiteral("CLSID\\") + CLSID_Math.toString() + "\\InprocServer32"),
+              lib);
+}
+
 } // namespace
