@@ -2,6 +2,7 @@
 #include <tarv/ctlBarcode.h>
 
 #include <QApplication>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <cstdio>
@@ -142,7 +143,11 @@ int main(int argc, char** argv) {
         if (const tarv::BarcodeStatus s = put(control); !s)
             return fail(QStringLiteral("errore %1: %2").arg(s.number).arg(s.description));
     }
-    if (!control.picture().save(output, "PNG"))
+    // The picture goes to a file beside the output, which replaces the output only once the
+    // whole image is written: an image the format cannot hold leaves the old file as it was.
+    QSaveFile file(output);
+    if (!file.open(QIODevice::WriteOnly) || !control.picture().save(&file, "PNG") ||
+        !file.commit())
         return fail(QStringLiteral("impossibile scrivere il file %1").arg(output));
     return 0;
 }
