@@ -81,6 +81,8 @@ TEST(Tool, HelpAndBadOptions) {
         {"--type", "1", "--code", "A", "--size", "0x10", "-o", file},
         {"--type", "uno", "--code", "A", "--size", "300x120", "-o", file},
         {"--type", "70000", "--code", "A", "--size", "300x120", "-o", file},
+        {"--type", "3", "--code", "A", "--size", "300x120", "-o", file},
+        {"--type", "-1", "--code", "A", "--size", "300x120", "-o", file},
         {"--type", "1", "--code", "A", "--size", "300x120", "-o", file, "--colore", "rosso"},
         {"--type", "1", "--code"},
         {"--type", "1", "--code", "A", "--size", "20000x20000", "-o", file},

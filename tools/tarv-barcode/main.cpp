@@ -110,6 +110,12 @@ int main(int argc, char** argv) {
                                 .arg(option, value));
             const qint16 n = *number;
             if (option == QLatin1String("--type")) {
+                // The control draws its default symbol for any other number; from a script
+                // that would be a readable bar code of the wrong kind.
+                if (n < 0 || n > 2)
+                    return fail(QStringLiteral("valore non valido per --type: %1 (atteso 0, 1 "
+                                               "o 2)")
+                                    .arg(value));
                 typeGiven = true;
                 puts.push_back([n](tarv::ctlBarcode& c) { return c.setTipoCodice(n); });
             } else if (option == QLatin1String("--align")) {
