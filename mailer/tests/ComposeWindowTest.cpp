@@ -163,7 +163,9 @@ TEST_F(ComposeWindowTest, ChoosingAnExistingFileAttachesItWithoutAQuestion) {
                 auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
                 ASSERT_NE(name, nullptr);
                 name->setText(existing);
-                static_cast<QDialog*>(dialog)->accept(); // the dialog's own checks run
+                // Pressed after this poll returns, so that the poll can answer a question
+                // the dialog's own checks may ask.
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
             }
         });
         poll.start(20);
