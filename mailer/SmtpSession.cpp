@@ -86,8 +86,8 @@ bool SmtpSession::checkAddresses() {
         // Nobody would answer the box of an unattended run: the caller hears of it instead.
         if (!m_unattended) {
             boxes().beep();
-            boxes().show(MessageBoxRequest{QString(), text, MsgButtons::Ok, MsgIcon::Information,
-                                           0, m_view.owner()});
+            boxes().show(MessageBoxRequest{QString(), text, MsgButtons::Ok, MsgIcon::Information, 0,
+                                           m_view.owner()});
         }
         fail(QString(), text);
         return false;

@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QStringView>
 
-#include <sqlite3.h>
 #include <optional>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -104,8 +104,7 @@ TEST(Tool, ImageTheFormatCannotHoldLeavesTheOldFile) {
     ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("vecchia etichetta") == 17);
     old.close();
     // Wider than the PNG writer accepts.
-    const ToolRun run =
-        runTool({"--type", "1", "--code", "A", "--size", "1000001x1", "-o", file});
+    const ToolRun run = runTool({"--type", "1", "--code", "A", "--size", "1000001x1", "-o", file});
     EXPECT_NE(run.status, 0);
     EXPECT_TRUE(run.err.trimmed().split('\n').last().startsWith("tarv-barcode: "))
         << run.err.toStdString();

@@ -7,15 +7,15 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QLineEdit>
 #include <QFileDialog>
 #include <QFrame>
-#include <QMessageBox>
-#include <QTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 #include <clocale>

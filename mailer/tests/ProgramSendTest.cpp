@@ -72,9 +72,9 @@ protected:
         return outcome(p, timeoutMs);
     }
     void handOffFile(const QByteArray& dest, const QByteArray& esci) {
-        win.write("system/Default.ini", "[Dati]\nDest=" + dest +
-                                            "\nSubject=Fattura\nTesto=x\nNascosto=True\nEsci=" +
-                                            esci + "\n");
+        win.write("system/Default.ini",
+                  "[Dati]\nDest=" + dest +
+                      "\nSubject=Fattura\nTesto=x\nNascosto=True\nEsci=" + esci + "\n");
         QFile::setPermissions(handOff, QFile::ReadOwner | QFile::WriteOwner);
     }
 };
@@ -123,7 +123,8 @@ TEST_F(ProgramSendTest, RefusedRecipientsEndAnUnattendedRun) {
     SinkServer sink;
     ASSERT_TRUE(sink.start()) << sink.error().toStdString();
     store("127.0.0.1");
-    for (const QByteArray dest : {QByteArray("anna.bianchi.it"), QByteArray("anna@bianchi.it\x07")}) {
+    for (const QByteArray dest :
+         {QByteArray("anna.bianchi.it"), QByteArray("anna@bianchi.it\x07")}) {
         SCOPED_TRACE(dest.constData());
         handOffFile(dest, "True");
         // Nobody can answer a box: the run must end by itself, well within this time.

@@ -131,8 +131,8 @@ HRESULT moduleUnregisterServer(const TypeLibInfo& lib) {
     const auto check = [&](RegStatus status, const QString& key) {
         if (status == RegStatus::Ok || status == RegStatus::NotFound || !failure.isEmpty())
             return;
-        failureCode = key.startsWith(QLatin1String("TypeLib")) ? SELFREG_E_TYPELIB
-                                                                : SELFREG_E_CLASS;
+        failureCode =
+            key.startsWith(QLatin1String("TypeLib")) ? SELFREG_E_TYPELIB : SELFREG_E_CLASS;
         failure = QStringLiteral("Impossibile rimuovere HKEY_CLASSES_ROOT\\%1: %2")
                       .arg(key, reg.lastError());
     };

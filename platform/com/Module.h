@@ -56,9 +56,8 @@ QString modulePathOf(const void* address);
         return tarv::com::moduleCanUnloadNow();                                                    \
     }                                                                                              \
     extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllRegisterServer() {     \
-        return tarv::com::moduleRegisterServer(                                                    \
-            typeLibFunction(),                                                                     \
-            tarv::com::modulePathOf(&tarvModuleAnchor));                                           \
+        return tarv::com::moduleRegisterServer(typeLibFunction(),                                  \
+                                               tarv::com::modulePathOf(&tarvModuleAnchor));        \
     }                                                                                              \
     extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllUnregisterServer() {   \
         return tarv::com::moduleUnregisterServer(typeLibFunction());                               \

@@ -152,8 +152,7 @@ int main(int argc, char** argv) {
     // The picture goes to a file beside the output, which replaces the output only once the
     // whole image is written: an image the format cannot hold leaves the old file as it was.
     QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly) || !control.picture().save(&file, "PNG") ||
-        !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !control.picture().save(&file, "PNG") || !file.commit())
         return fail(QStringLiteral("impossibile scrivere il file %1").arg(output));
     return 0;
 }

@@ -129,28 +129,28 @@ TEST_F(BoundaryTest, MathReadsDoublesAsTheComponentLayerWritesThem) {
         GTEST_SKIP() << "locale it_IT.UTF-8 not installed";
     struct Case {
         double value;
-        int decimals;       // NDec
-        const char* whole;  // Intero as text; nullptr: the number itself comes back
+        int decimals;      // NDec
+        const char* whole; // Intero as text; nullptr: the number itself comes back
     } cases[] = {
-        {0.5, 1, "0"},                               // 0,5
-        {1.0 / 3, 15, "0"},                          // 0,333333333333333
-        {2.0 / 3, 15, "0"},                          // 0,666666666666667
-        {1.005 * 100, 1, "100"},                     // 100,5 (100.49999999999999 in binary)
-        {1234567890.1234567, 5, "1234567890"},       // 1234567890,12346
-        {1e15, 0, nullptr},                          // 1E+15
-        {1e15 + 0.5, 0, nullptr},                    // 1E+15
-        {999999999999999.0, 0, nullptr},             // 999999999999999
-        {5.6789e-11, 15, "0"},                       // 0,000000000056789
-        {5.6789e-12, 8, "5"},                        // 5,6789E-12
-        {-0.07, 2, "-0"},                            // -0,07
-        {123456789.125, 3, "123456789"},             // 123456789,125
-        {1e-7, 7, "0"},                              // 0,0000001
-        {-1.25e-20, 6, "-1"},                        // -1,25E-20
-        {1.5e300, 6, "1"},                           // 1,5E+300
-        {8.325, 3, "8"},                             // 8,325
-        {0.0, 0, nullptr},                           // 0
-        {100.0, 0, nullptr},                         // 100
-        {4.35 * 100, 0, nullptr},                    // 435 (434.99999999999994 in binary)
+        {0.5, 1, "0"},                         // 0,5
+        {1.0 / 3, 15, "0"},                    // 0,333333333333333
+        {2.0 / 3, 15, "0"},                    // 0,666666666666667
+        {1.005 * 100, 1, "100"},               // 100,5 (100.49999999999999 in binary)
+        {1234567890.1234567, 5, "1234567890"}, // 1234567890,12346
+        {1e15, 0, nullptr},                    // 1E+15
+        {1e15 + 0.5, 0, nullptr},              // 1E+15
+        {999999999999999.0, 0, nullptr},       // 999999999999999
+        {5.6789e-11, 15, "0"},                 // 0,000000000056789
+        {5.6789e-12, 8, "5"},                  // 5,6789E-12
+        {-0.07, 2, "-0"},                      // -0,07
+        {123456789.125, 3, "123456789"},       // 123456789,125
+        {1e-7, 7, "0"},                        // 0,0000001
+        {-1.25e-20, 6, "-1"},                  // -1,25E-20
+        {1.5e300, 6, "1"},                     // 1,5E+300
+        {8.325, 3, "8"},                       // 8,325
+        {0.0, 0, nullptr},                     // 0
+        {100.0, 0, nullptr},                   // 100
+        {4.35 * 100, 0, nullptr},              // 435 (434.99999999999994 in binary)
     };
     auto m = make(Math::classInfo());
     Variant r;
@@ -177,6 +177,5 @@ TEST_F(BoundaryTest, ArgumentsAMemberLeavesAloneKeepTheirType) {
     EXPECT_EQ(decimali, Variant(0.0));
     EXPECT_EQ(tipo, Variant(int32_t(1)));
 }
-
 
 } // namespace

@@ -352,9 +352,9 @@ TEST_F(LibraryTest, UnregistrationThatRemovesNothingFails) {
     if (geteuid() == 0) {
         ::chmod(QFile::encodeName(win.path()).constData(), 0755);
         ::chmod(QFile::encodeName(win.file("registry")).constData(), 0755);
-        expectFailure(run(QStringLiteral("setpriv"),
-                          {"--reuid=65534", "--regid=65534", "--clear-groups",
-                           QStringLiteral(TARV_REGSVR), "-u", lib}));
+        expectFailure(
+            run(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                            QStringLiteral(TARV_REGSVR), "-u", lib}));
     } else {
         ::chmod(machine.constData(), 0444);
         expectFailure(regsvr({QStringLiteral("-u"), lib}));
