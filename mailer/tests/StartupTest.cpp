@@ -172,6 +172,13 @@ TEST_F(StartupTest, HandOffThatOthersCouldWriteIsIgnoredWithAMessage) {
         ASSERT_EQ(win.boxes.shown.size(), 1u);
         EXPECT_TRUE(win.boxes.shown[0].text.contains(handOff));
     }
+    // Settings that make the run unattended: the refusal goes to standard error, not to a box
+    // nobody would answer, and the stored message is sent.
+    store({{"Nascosto", "True"}, {"Esci", "True"}});
+    win.boxes.shown.clear();
+    EXPECT_EQ(start().sends, 1);
+    EXPECT_TRUE(win.boxes.shown.empty());
+    store({{"Nascosto", ""}, {"Esci", ""}});
     // With the sticky bit a shared folder is safe again.
     chmod(QFile::encodeName(win.file("system")).constData(), 01777);
     writeHandOff("[Dati]\nDest=friend@x.it\n", 0600);

@@ -207,15 +207,15 @@ void Iniziale::Apertura() {
 
     const HandOffFile handOff(handOffPath());
     bool useHandOff = handOff.exists();
+    QString refusal;
     if (useHandOff) {
         const QString reason = handOff.distrustReason();
         if (!reason.isEmpty()) {
             useHandOff = false;
-            boxes.show(QStringLiteral("Il file %1 non è stato usato perché %2: il messaggio è stato "
-                                      "preparato dalle impostazioni e non verrà spedito "
-                                      "automaticamente da quel file.")
-                           .arg(handOff.path(), reason),
-                       MsgButtons::Ok, MsgIcon::Exclamation, QString(), this);
+            refusal = QStringLiteral("Il file %1 non è stato usato perché %2: il messaggio è stato "
+                                     "preparato dalle impostazioni e non verrà spedito "
+                                     "automaticamente da quel file.")
+                          .arg(handOff.path(), reason);
         }
     }
     m_handOffRead = useHandOff;
@@ -237,6 +237,13 @@ void Iniziale::Apertura() {
         attachmentText = m_settings.Leggi_Impostazione(QStringLiteral("Allegato"));
     }
     Tobox_Change(); // also when the text did not change
+    if (!refusal.isEmpty()) {
+        // A run the settings make unattended has nobody to answer a box.
+        if (m_autoSend == QLatin1String("True") && m_exitFlag == QLatin1String("True"))
+            std::fprintf(stderr, "velinor: %s\n", refusal.toLocal8Bit().constData());
+        else
+            boxes.show(refusal, MsgButtons::Ok, MsgIcon::Exclamation, QString(), this);
+    }
     for (const QString& path : splitAttachmentText(attachmentText))
         if (Paths::attributesReadable(path))
             addAttachment(path);
