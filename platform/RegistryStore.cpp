@@ -4,8 +4,9 @@
 #include <QFileInfo>
 #include <QStringView>
 
-#include <sqlite3.h>
 #include <optional>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarv {
@@ -83,6 +84,8 @@ struct RegistryStore::File {
     QString path;
     sqlite3* db = nullptr;
     bool readOnly = false;
+    // The user's own store: every program's settings of one user, for nobody else to read.
+    bool userPrivate = false;
     ~File() {
         if (db)
             sqlite3_close_v2(db);
@@ -171,7 +174,12 @@ uint32_t RegistryStore::dwordFromData(const QByteArray& data) {
 bool RegistryStore::openFile(File* file) {
     if (file->db)
         return true;
-    QDir().mkpath(QFileInfo(file->path).absolutePath());
+    // The folder of the stores is made for the user alone; one that exists keeps its mode.
+    const QString folder = QFileInfo(file->path).absolutePath();
+    if (!QFileInfo::exists(folder)) {
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+        ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    }
     const QByteArray native = QFile::encodeName(file->path);
 
     if (!QFileInfo::exists(file->path)) {
@@ -184,6 +192,7 @@ bool RegistryStore::openFile(File* file) {
                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
                     sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK;
         sqlite3_close_v2(db);
+        made = made && (!file->userPrivate || ::chmod(temp.constData(), 0600) == 0);
         if (!made) {
             ::unlink(temp.constData());
             fail(QStringLiteral("cannot create the registry store %1").arg(file->path));
@@ -232,6 +241,12 @@ bool RegistryStore::openFile(File* file) {
         sqlite3_close_v2(db);
         return false;
     }
+    // A user's store made before it was kept private (or copied in) is made private when its
+    // owner opens it (only a file that is a store of ours); someone else's file is only read.
+    struct stat st {};
+    if (file->userPrivate && ::stat(native.constData(), &st) == 0 && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) != 0)
+        ::chmod(native.constData(), st.st_mode & 0700);
     file->db = db;
     return true;
 }
@@ -241,6 +256,7 @@ RegistryStore::File* RegistryStore::fileFor(const QString& fileName) {
     if (!slot) {
         slot = std::make_unique<File>();
         slot->path = m_directory + QStringLiteral("/registry/") + fileName;
+        slot->userPrivate = fileName == QLatin1String("user.db");
     }
     return openFile(slot.get()) ? slot.get() : nullptr;
 }

@@ -160,6 +160,32 @@ TEST_F(RegistryStoreTest, ReadOnlyStoreFailsWritesButStillReads) {
     EXPECT_EQ(str(HKLM, "Software\\Admin", "v"), "kept");
 }
 
+int modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+TEST_F(RegistryStoreTest, TheUsersStoreIsPrivateTheMachineStoreIsNot) {
+    const mode_t saved = ::umask(022);
+    {
+        RegistryStore fresh(win.file("fresh"));
+        ASSERT_EQ(fresh.createKey(HKCU, "Software\Orvid"), RegStatus::Ok);
+        ASSERT_EQ(fresh.createKey(HKLM, "Software\Orvid"), RegStatus::Ok);
+    }
+    EXPECT_EQ(modeOf(win.file("fresh/registry")), 0700);
+    EXPECT_EQ(modeOf(win.file("fresh/registry/user.db")), 0600);
+    EXPECT_EQ(modeOf(win.file("fresh/registry/machine.db")), 0644);
+
+    // A store left readable by an earlier version is tightened when its owner opens it.
+    ASSERT_EQ(::chmod(QFile::encodeName(win.file("fresh/registry/user.db")).constData(), 0664), 0);
+    {
+        RegistryStore again(win.file("fresh"));
+        EXPECT_EQ(again.openKey(HKCU, "Software\Orvid"), RegStatus::Ok);
+    }
+    EXPECT_EQ(modeOf(win.file("fresh/registry/user.db")), 0600);
+    ::umask(saved);
+}
+
 TEST_F(RegistryStoreTest, ForeignOrDamagedFileIsNeverOverwritten) {
     const QByteArray foreign = "this is somebody's notes, not a registry\n";
     const QString path = win.write("registry/user.db", foreign);

@@ -115,7 +115,7 @@ TEST_F(ShellManTest, FileDialogsTakeFiltersAndSaveFNWritesBackTheConvertedFilter
     EXPECT_EQ(open.title, "Apri");
     EXPECT_EQ(open.initialDirectory, "/tmp");
     EXPECT_EQ(win.dialogs.requests[1].kind, FileDialogRequest::Save);
-    EXPECT_FALSE(win.dialogs.requests[1].confirmOverwrite);
+    EXPECT_FALSE(win.dialogs.requests[1].confirmReplace);
     EXPECT_EQ(win.dialogs.requests[2].kind, FileDialogRequest::Folder);
 }
 
