@@ -19,6 +19,16 @@ using namespace tarv;
 
 namespace {
 
+// How a test starts the program: `script` runs in its place when given, with the program as
+// $1; `input` is its standard input.
+struct Launch {
+    QByteArray script;
+    QByteArray input;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QString platform = "offscreen";
+    QString display;
+};
+
 class ProgramSendTest : public WindowsDirTest {
 protected:
     QString program;
@@ -52,15 +62,7 @@ protected:
         QByteArray output;
     };
     // Starts the program under a host name that resolves to no address, so that the machine
-    // counts as on line and no question waits for an answer. `script` runs in its place
-    // when given, with the program as $1; `input` is its standard input.
-    struct Launch {
-        QByteArray script;
-        QByteArray input;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        QString platform = "offscreen";
-        QString display;
-    };
+    // counts as on line and no question waits for an answer.
     void start(QProcess& p, Launch l = {}) {
         l.env.insert("QT_QPA_PLATFORM", l.platform);
         if (!l.display.isEmpty())
