@@ -73,8 +73,9 @@ public:
     int step() { return sqlite3_step(m_stmt); }
     qint64 integer(int c) const { return sqlite3_column_int64(m_stmt, c); }
     QString text(int c) const {
-        return exactUtf8(QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c)),
-                                        sqlite3_column_bytes(m_stmt, c)));
+        return exactUtf8(
+            QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c)),
+                           sqlite3_column_bytes(m_stmt, c)));
     }
     QByteArray blob(int c) const {
         return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, c)),
