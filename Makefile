@@ -100,4 +100,4 @@ bench: build
 	$(BUILD)/bench/run-all
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN) $(FUZZ)

@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const QString s = QString::fromUtf8(section), k = QString::fromUtf8(key);
         // A caller's buffer holds a beginning of the value: never part of a character.
         const QString whole = ProfileFile::readString(s, k, QString::fromUtf8(value), path);
-        const QString cut = ProfileFile::readString(s, k, QString::fromUtf8(value), path, bufferSize);
+        const QString cut =
+            ProfileFile::readString(s, k, QString::fromUtf8(value), path, bufferSize);
         if (!whole.contains(QChar::ReplacementCharacter)) {
             FUZZ_CHECK(whole.startsWith(cut));
             FUZZ_CHECK(bufferSize < 0 || cut.toUtf8().size() <= std::max(bufferSize - 1, 0));

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QStringView>
 
 #include <optional>
@@ -41,6 +42,14 @@ INSERT INTO keys(id, parent, name, folded) VALUES (3, 2, 'Classes', 'classes');
 
 QString fold(const QString& name) { return name.toCaseFolded(); }
 
+// Stored UTF-8 back to text exactly as it was written. QString::fromUtf8 drops a leading
+// U+FEFF as a byte-order mark: a key named with it alone would come back nameless and stand
+// for its own parent.
+QString exactUtf8(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 QStringList splitPath(const QString& path) {
     QStringList parts;
     for (const QString& part : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts))
@@ -65,8 +74,9 @@ public:
     int step() { return sqlite3_step(m_stmt); }
     qint64 integer(int c) const { return sqlite3_column_int64(m_stmt, c); }
     QString text(int c) const {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c)),
-                                 sqlite3_column_bytes(m_stmt, c));
+        return exactUtf8(
+            QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c)),
+                           sqlite3_column_bytes(m_stmt, c)));
     }
     QByteArray blob(int c) const {
         return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, c)),
@@ -154,7 +164,7 @@ QByteArray RegistryStore::stringData(const QString& text) {
 
 QString RegistryStore::stringFromData(const QByteArray& data) {
     const qsizetype zero = data.indexOf('\0');
-    return QString::fromUtf8(zero < 0 ? data : data.left(zero));
+    return exactUtf8(zero < 0 ? data : data.left(zero));
 }
 
 QByteArray RegistryStore::dwordData(uint32_t value) {

@@ -46,6 +46,22 @@ TEST_F(RegistryStoreTest, KeysAreCaseInsensitiveKeepFirstSpellingAndIgnoreTraili
     EXPECT_EQ(reg.openKey(0x12345, "x"), RegStatus::InvalidHandle);
 }
 
+TEST_F(RegistryStoreTest, NamesStartingWithU_FEFFComeBackWhole) {
+    const QString bom(QChar(0xFEFF));
+    ASSERT_EQ(reg.createKey(HKCU, "Software\\" + bom + "\\" + bom + "x"), RegStatus::Ok);
+    ASSERT_EQ(reg.setValue(HKCU, "Software", "v", REG_SZ, RegistryStore::stringData(bom + "y")),
+              RegStatus::Ok);
+    QString name;
+    ASSERT_EQ(reg.enumKey(HKCU, "Software", 1, &name), RegStatus::Ok);
+    EXPECT_EQ(name, bom);
+    ASSERT_EQ(reg.enumKey(HKCU, "Software\\" + bom, 0, &name), RegStatus::Ok);
+    EXPECT_EQ(name, bom + "x");
+    uint32_t type = 0;
+    QByteArray data;
+    ASSERT_EQ(reg.queryValue(HKCU, "Software", "v", &type, &data), RegStatus::Ok);
+    EXPECT_EQ(RegistryStore::stringFromData(data), bom + "y");
+}
+
 TEST_F(RegistryStoreTest, ValuesTypesEmptyStringsAndEnumerationOrder) {
     ASSERT_EQ(reg.createKey(HKCU, "K"), RegStatus::Ok);
     EXPECT_EQ(reg.setValue(HKCU, "Missing", "a", REG_SZ, "x"), RegStatus::NotFound);
