@@ -185,8 +185,8 @@ TEST_F(RegistryStoreTest, TheUsersStoreIsPrivateTheMachineStoreIsNot) {
     const mode_t saved = ::umask(022);
     {
         RegistryStore fresh(win.file("fresh"));
-        ASSERT_EQ(fresh.createKey(HKCU, "Software\Orvid"), RegStatus::Ok);
-        ASSERT_EQ(fresh.createKey(HKLM, "Software\Orvid"), RegStatus::Ok);
+        ASSERT_EQ(fresh.createKey(HKCU, "Software\\Orvid"), RegStatus::Ok);
+        ASSERT_EQ(fresh.createKey(HKLM, "Software\\Orvid"), RegStatus::Ok);
     }
     EXPECT_EQ(modeOf(win.file("fresh/registry")), 0700);
     EXPECT_EQ(modeOf(win.file("fresh/registry/user.db")), 0600);
@@ -196,7 +196,7 @@ TEST_F(RegistryStoreTest, TheUsersStoreIsPrivateTheMachineStoreIsNot) {
     ASSERT_EQ(::chmod(QFile::encodeName(win.file("fresh/registry/user.db")).constData(), 0664), 0);
     {
         RegistryStore again(win.file("fresh"));
-        EXPECT_EQ(again.openKey(HKCU, "Software\Orvid"), RegStatus::Ok);
+        EXPECT_EQ(again.openKey(HKCU, "Software\\Orvid"), RegStatus::Ok);
     }
     EXPECT_EQ(modeOf(win.file("fresh/registry/user.db")), 0600);
     ::umask(saved);
