@@ -30,9 +30,11 @@ endfunction()
 # The environment of every test: the offscreen platform, the source and build folders and, in a
 # sanitizer build, the sanitizer settings (which the programs a test starts inherit).
 set(TARV_TEST_ENV "QT_QPA_PLATFORM=offscreen;TARV_SOURCE_DIR=${PROJECT_SOURCE_DIR};TARV_BUILD_DIR=${PROJECT_BINARY_DIR}")
+# No strict_string_checks: libxkbcommon's strndup of an unterminated buffer, which is valid,
+# would stop every program on an X display.
 if(TARV_SANITIZE)
   list(APPEND TARV_TEST_ENV
-    "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1"
+    "ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1"
     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan-suppressions.txt:print_suppressions=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endif()
