@@ -25,6 +25,7 @@ struct Run {
 // Runs argv (stdout to `out` when given) and measures it.
 Run measure(std::vector<std::string> argv, const std::string& out = {}) {
     const auto start = std::chrono::steady_clock::now();
+    std::fflush(stdout); // or each child writes the parent's pending lines again
     const pid_t pid = fork();
     if (pid == 0) {
         if (!out.empty() && !freopen(out.c_str(), "wb", stdout))

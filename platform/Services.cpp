@@ -7,6 +7,7 @@
 #include "RegistryStore.h"
 
 #include <QProcess>
+#include <QTemporaryFile>
 
 namespace tarv {
 
@@ -22,6 +23,18 @@ public:
     bool startDetached(const QString& program, const QStringList& arguments,
                        const QString& workingDirectory) override {
         return QProcess::startDetached(program, arguments, workingDirectory);
+    }
+    bool startDetachedWithInput(const QString& program, const QStringList& arguments,
+                                const QByteArray& input) override {
+        // The child opens the file before it runs the program, so it may go once started.
+        QTemporaryFile keys;
+        if (!keys.open() || keys.write(input) != input.size() || !keys.flush())
+            return false;
+        QProcess p;
+        p.setProgram(program);
+        p.setArguments(arguments);
+        p.setStandardInputFile(keys.fileName());
+        return p.startDetached();
     }
 };
 

@@ -1,5 +1,6 @@
 #include "Zip.h"
 
+#include "LibraryWindows.h"
 #include "TypeLibrary.h"
 
 namespace tarv::utility {
@@ -73,12 +74,18 @@ HRESULT Zip::put_Auto_Chiusura(VARIANT_BOOL value) {
     return S_OK;
 }
 
-HRESULT Zip::Zippa() {
-    return notImplemented("Zippa");
-}
+HRESULT Zip::Zippa() { return showWindow(false); }
 
-HRESULT Zip::UnZippa() {
-    return notImplemented("UnZippa");
+HRESULT Zip::UnZippa() { return showWindow(true); }
+
+HRESULT Zip::showWindow(bool expand) {
+    LibraryWindows* windows = libraryWindows();
+    if (!windows)
+        return raise(E_FAIL, noWindowsDescription());
+    const QString problem = windows->showZip({expand, m_sorgente, m_destinazione,
+                                              m_autoAvvio != VARIANT_FALSE,
+                                              m_autoChiusura != VARIANT_FALSE});
+    return problem.isEmpty() ? S_OK : raise(E_FAIL, problem);
 }
 
 } // namespace tarv::utility
