@@ -78,13 +78,12 @@ void writeMixed(const std::string& path, long long size) {
         chunk.clear();
         for (int i = 0; i < 2000; ++i) {
             char line[160];
-            const int n = std::snprintf(line, sizeof line,
-                                        "%06llu;Rossi S.p.A.;Via Roma %llu;Fattura %llu;EUR %llu,%02llu\r\n",
-                                        (unsigned long long)(next() % 1000000),
-                                        (unsigned long long)(next() % 300),
-                                        (unsigned long long)(next() % 99999),
-                                        (unsigned long long)(next() % 100000),
-                                        (unsigned long long)(next() % 100));
+            const int n = std::snprintf(
+                line, sizeof line,
+                "%06llu;Rossi S.p.A.;Via Roma %llu;Fattura %llu;EUR %llu,%02llu\r\n",
+                (unsigned long long)(next() % 1000000), (unsigned long long)(next() % 300),
+                (unsigned long long)(next() % 99999), (unsigned long long)(next() % 100000),
+                (unsigned long long)(next() % 100));
             chunk.append(line, size_t(n));
             if (next() % 16 == 0)
                 for (int k = int(next() % 8192) / 8; k > 0; --k) {
@@ -118,13 +117,13 @@ int main(int argc, char** argv) {
         };
         std::printf("-- %lld MiB of mixed text and binary\n", size);
         const Run gz = best(3, {"gzip", "-9", "-c", src}, dir + "/gzip.gz");
-        const Run zt = best(3, {TARV_CALL, "ZLIBTOOLLib.ZlibTool", "InputFile=\"" + src + "\"",
-                                "OutputFile=\"" + dir + "/data.zl\"", "CompressionLevel=9",
-                                "Compress"});
+        const Run zt =
+            best(3, {TARV_CALL, "ZLIBTOOLLib.ZlibTool", "InputFile=\"" + src + "\"",
+                     "OutputFile=\"" + dir + "/data.zl\"", "CompressionLevel=9", "Compress"});
         const Run gunz = best(3, {"gzip", "-d", "-c", dir + "/gzip.gz"}, dir + "/gunzip.out");
-        const Run ztx = best(3, {TARV_CALL, "ZLIBTOOLLib.ZlibTool",
-                                 "InputFile=\"" + dir + "/data.zl\"",
-                                 "OutputFile=\"" + dir + "/data.out\"", "Decompress"});
+        const Run ztx =
+            best(3, {TARV_CALL, "ZLIBTOOLLib.ZlibTool", "InputFile=\"" + dir + "/data.zl\"",
+                     "OutputFile=\"" + dir + "/data.out\"", "Decompress"});
         measure({"cmp", src, dir + "/data.out"});
         measure({"gzip", "-t", dir + "/data.zl"});
         row("gzip -9 (compress)", gz);

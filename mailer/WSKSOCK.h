@@ -18,6 +18,5 @@ QString SocketErrorText(int code);
 // wrong. Unknown values map to themselves.
 int winsockError(int posixErrno);
 
-
 } // namespace WSKSOCK
 } // namespace tarv

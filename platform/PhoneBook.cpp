@@ -22,7 +22,8 @@ QString entryOf(const QString& commandLine) {
         return commandLine.mid(k9xPrefix.size());
     if (commandLine.startsWith(kNtPrefix)) {
         QString name = commandLine.mid(kNtPrefix.size());
-        if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
+        if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) &&
+            name.endsWith(QLatin1Char('"')))
             name = name.mid(1, name.size() - 2);
         return name;
     }
@@ -30,7 +31,9 @@ QString entryOf(const QString& commandLine) {
 }
 } // namespace
 
-QString PhoneBook::path() { return Paths::inWindowsDirectory(QStringLiteral("rasphone.pbk")); }
+QString PhoneBook::path() {
+    return Paths::inWindowsDirectory(QStringLiteral("rasphone.pbk"));
+}
 
 QStringList PhoneBook::entries() {
     QStringList names = ProfileFile::sectionNames(path());
@@ -128,7 +131,7 @@ struct PbkText {
     QByteArray lineEnd(const QByteArray& line) const {
         return line.endsWith("\r\n") ? QByteArray("\r\n")
                : line.endsWith('\n') ? QByteArray("\n")
-                                      : newline;
+                                     : newline;
     }
 };
 

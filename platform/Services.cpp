@@ -76,14 +76,22 @@ Services& Services::current() {
 
 ScopedServices::ScopedServices(const Services& replacement) : m_saved(storage()) {
     Services& s = storage();
-    if (replacement.registry) s.registry = replacement.registry;
-    if (replacement.messageBoxes) s.messageBoxes = replacement.messageBoxes;
-    if (replacement.fileDialogs) s.fileDialogs = replacement.fileDialogs;
-    if (replacement.pump) s.pump = replacement.pump;
-    if (replacement.clock) s.clock = replacement.clock;
-    if (replacement.processes) s.processes = replacement.processes;
+    if (replacement.registry)
+        s.registry = replacement.registry;
+    if (replacement.messageBoxes)
+        s.messageBoxes = replacement.messageBoxes;
+    if (replacement.fileDialogs)
+        s.fileDialogs = replacement.fileDialogs;
+    if (replacement.pump)
+        s.pump = replacement.pump;
+    if (replacement.clock)
+        s.clock = replacement.clock;
+    if (replacement.processes)
+        s.processes = replacement.processes;
 }
 
-ScopedServices::~ScopedServices() { storage() = m_saved; }
+ScopedServices::~ScopedServices() {
+    storage() = m_saved;
+}
 
 } // namespace tarv

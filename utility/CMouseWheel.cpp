@@ -1,6 +1,7 @@
 #include "CMouseWheel.h"
 
 #include "ComPtr.h"
+#include "Conversions.h"
 #include "DispatchCall.h"
 #include "LibraryWindows.h"
 #include "Module.h"
@@ -123,7 +124,10 @@ HRESULT CMouseWheel::formHandle(qint64* hwnd) {
     ErrorInfo error;
     if (FAILED(getProperty(m_form, QStringLiteral("hwnd"), &value, &error)))
         return raise(error.number, error.description);
-    *hwnd = qint64(value.toR8());
+    Variant handle;
+    if (HRESULT hr = changeType(value, VT_I4, &handle); FAILED(hr))
+        return raise(hr);
+    *hwnd = qint64(uint32_t(handle.toI4()));
     return S_OK;
 }
 
@@ -152,6 +156,8 @@ HRESULT CMouseWheel::SubClassUnHookForm() {
     return S_OK;
 }
 
-HRESULT CMouseWheel::FireMouseWheel() { return raiseMouseWheel(&m_mouseWheelCancel); }
+HRESULT CMouseWheel::FireMouseWheel() {
+    return raiseMouseWheel(&m_mouseWheelCancel);
+}
 
 } // namespace tarv::utility

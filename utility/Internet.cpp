@@ -45,11 +45,17 @@ HRESULT Internet::IsConnected2Internet(VARIANT_BOOL* result) {
     return give(result, connected ? VARIANT_TRUE : VARIANT_FALSE);
 }
 
-HRESULT Internet::MyIP(QString* result) { return give(result, WSKSOCK::LocalAddress()); }
+HRESULT Internet::MyIP(QString* result) {
+    return give(result, WSKSOCK::LocalAddress());
+}
 
-HRESULT Internet::Visualizza_Lista_Conn(VARIANT_BOOL* Auto) { return showWindow(Auto); }
+HRESULT Internet::Visualizza_Lista_Conn(VARIANT_BOOL* Auto) {
+    return showWindow(Auto);
+}
 
-HRESULT Internet::Connetti_Pred(VARIANT_BOOL* Auto) { return showWindow(Auto); }
+HRESULT Internet::Connetti_Pred(VARIANT_BOOL* Auto) {
+    return showWindow(Auto);
+}
 
 HRESULT Internet::showWindow(const VARIANT_BOOL* automatico) {
     LibraryWindows* windows = libraryWindows();

@@ -6,9 +6,13 @@ namespace {
 LibraryWindows* g_windows = nullptr;
 }
 
-LibraryWindows* libraryWindows() { return g_windows; }
+LibraryWindows* libraryWindows() {
+    return g_windows;
+}
 
-void setLibraryWindows(LibraryWindows* windows) { g_windows = windows; }
+void setLibraryWindows(LibraryWindows* windows) {
+    g_windows = windows;
+}
 
 QString noWindowsDescription() {
     return QStringLiteral("Questa funzione apre una finestra: il programma che la chiama deve "

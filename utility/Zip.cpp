@@ -74,17 +74,21 @@ HRESULT Zip::put_Auto_Chiusura(VARIANT_BOOL value) {
     return S_OK;
 }
 
-HRESULT Zip::Zippa() { return showWindow(false); }
+HRESULT Zip::Zippa() {
+    return showWindow(false);
+}
 
-HRESULT Zip::UnZippa() { return showWindow(true); }
+HRESULT Zip::UnZippa() {
+    return showWindow(true);
+}
 
 HRESULT Zip::showWindow(bool expand) {
     LibraryWindows* windows = libraryWindows();
     if (!windows)
         return raise(E_FAIL, noWindowsDescription());
-    const QString problem = windows->showZip({expand, m_sorgente, m_destinazione,
-                                              m_autoAvvio != VARIANT_FALSE,
-                                              m_autoChiusura != VARIANT_FALSE});
+    const QString problem =
+        windows->showZip({expand, m_sorgente, m_destinazione, m_autoAvvio != VARIANT_FALSE,
+                          m_autoChiusura != VARIANT_FALSE});
     return problem.isEmpty() ? S_OK : raise(E_FAIL, problem);
 }
 

@@ -32,12 +32,17 @@ ConnectionEntryDialog::ConnectionEntryDialog(const QString& title, const QString
     setMinimumWidth(360);
 }
 
-QString ConnectionEntryDialog::name() const { return txtNome->text().trimmed(); }
+QString ConnectionEntryDialog::name() const {
+    return txtNome->text().trimmed();
+}
 
-QString ConnectionEntryDialog::phoneNumber() const { return txtNumero->text(); }
+QString ConnectionEntryDialog::phoneNumber() const {
+    return txtNumero->text();
+}
 
 void ConnectionEntryDialog::accept() {
-    const QString problem = PhoneBook::checkName(name(), m_original.isEmpty() ? QString() : m_original);
+    const QString problem =
+        PhoneBook::checkName(name(), m_original.isEmpty() ? QString() : m_original);
     if (!problem.isEmpty()) {
         Services::current().messageBoxes->show(problem, MsgButtons::Ok, MsgIcon::Exclamation,
                                                windowTitle(), this);

@@ -43,8 +43,9 @@ public:
         QPointer<QDialog>& slot = com::moduleState<OpenWindows>().zip[r.expand ? 1 : 0];
         if (slot)
             return alreadyOpen(slot);
-        ZipWindow* w = r.expand ? static_cast<ZipWindow*>(new frmUnZippa(QApplication::activeWindow()))
-                                : static_cast<ZipWindow*>(new frmZippa(QApplication::activeWindow()));
+        ZipWindow* w = r.expand
+                           ? static_cast<ZipWindow*>(new frmUnZippa(QApplication::activeWindow()))
+                           : static_cast<ZipWindow*>(new frmZippa(QApplication::activeWindow()));
         slot = w;
         w->setSource(r.sorgente);
         w->lblFileDest->setText(r.destinazione);

@@ -7,7 +7,9 @@
 
 namespace tarv::utility {
 
-WheelHook& WheelHook::current() { return com::moduleState<WheelHook>(); }
+WheelHook& WheelHook::current() {
+    return com::moduleState<WheelHook>();
+}
 
 QString WheelHook::hook(qint64 hwnd, std::function<bool()> onWheel) {
     QWidget* window = hwnd ? QWidget::find(WId(hwnd)) : nullptr;
@@ -40,19 +42,20 @@ bool WheelHook::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = static_cast<QWidget*>(watched);
     if (widget != m_window && !m_window->isAncestorOf(widget))
         return false;
+    // One turn of the wheel may reach several widgets: the application hands it to the
+    // parent of a widget that did not take it, a scroll area passes it to its scroll bar. The
+    // copies carry the turn's time, place and amount; the handler hears of the turn once.
     const auto* wheel = static_cast<QWheelEvent*>(event);
-    const bool handedOn = m_lastReceiver && widget->isAncestorOf(qobject_cast<QWidget*>(m_lastReceiver)) &&
-                          wheel->timestamp() == m_lastTimestamp &&
-                          wheel->globalPosition() == m_lastPosition &&
-                          wheel->angleDelta() == m_lastAngle;
-    m_lastReceiver = watched;
+    if (m_seenAny && wheel->timestamp() == m_lastTimestamp &&
+        wheel->globalPosition() == m_lastPosition && wheel->angleDelta() == m_lastAngle)
+        return m_lastStopped;
+    m_seenAny = true;
     m_lastTimestamp = wheel->timestamp();
     m_lastPosition = wheel->globalPosition();
     m_lastAngle = wheel->angleDelta();
-    if (handedOn)
-        return false; // the handler let it through already
     const std::function<bool()> onWheel = m_onWheel;
-    return onWheel && onWheel();
+    m_lastStopped = onWheel && onWheel();
+    return m_lastStopped;
 }
 
 } // namespace tarv::utility

@@ -31,9 +31,9 @@ private:
     QPointer<QWidget> m_window;
     std::function<bool()> m_onWheel;
     bool m_installed = false;
-    // The last wheel event seen, to know it again as the application hands it on to the
-    // parent of a widget that did not take it.
-    QPointer<QObject> m_lastReceiver;
+    // The last turn seen and what the handler decided for it.
+    bool m_seenAny = false;
+    bool m_lastStopped = false;
     quint64 m_lastTimestamp = 0;
     QPointF m_lastPosition;
     QPoint m_lastAngle;

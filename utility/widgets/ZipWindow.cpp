@@ -25,8 +25,8 @@ using namespace com;
 namespace {
 
 // Dispatch ids of the compression control.
-constexpr DISPID kSource = 1, kDestination = 2, kStatus = 3, kLevel = 4, kCompress = 5,
-                 kExpand = 6, kHwnd = -515;
+constexpr DISPID kSource = 1, kDestination = 2, kStatus = 3, kLevel = 4, kCompress = 5, kExpand = 6,
+                 kHwnd = -515;
 
 QLabel* boldLabel(const char* text, QWidget* parent, const QRect& place, const char* name) {
     auto* l = new QLabel(QString::fromUtf8(text), parent);
@@ -38,7 +38,9 @@ QLabel* boldLabel(const char* text, QWidget* parent, const QRect& place, const c
     return l;
 }
 
-MessageBoxes& boxes() { return *Services::current().messageBoxes; }
+MessageBoxes& boxes() {
+    return *Services::current().messageBoxes;
+}
 
 } // namespace
 
@@ -129,8 +131,7 @@ frmUnZippa::frmUnZippa(QWidget* parent)
                 parent) {}
 
 QString ZipWindow::sizeText(qint64 bytes) {
-    return (bytes == 0 ? QString() : QLocale::system().toString(bytes)) +
-           QStringLiteral(" Bytes");
+    return (bytes == 0 ? QString() : QLocale::system().toString(bytes)) + QStringLiteral(" Bytes");
 }
 
 void ZipWindow::setSource(const QString& text) {
@@ -205,9 +206,9 @@ void ZipWindow::cmdCmprimi_Click() {
     if (destination.isEmpty())
         return refuse(QString::fromUtf8(m_texts.askDestination));
     if (Paths::attributesReadable(destination)) {
-        const MsgAnswer a = boxes().show(
-            QStringLiteral("Il file '") + destination + QStringLiteral("' esiste già: sostituire?"),
-            MsgButtons::YesNo, MsgIcon::Question, QString(), this);
+        const MsgAnswer a = boxes().show(QStringLiteral("Il file '") + destination +
+                                             QStringLiteral("' esiste già: sostituire?"),
+                                         MsgButtons::YesNo, MsgIcon::Question, QString(), this);
         if (a != MsgAnswer::Yes) {
             boxes().show(QStringLiteral("Operazione interrotta dall'utente."), MsgButtons::Ok,
                          MsgIcon::Information, QString(), this);

@@ -57,7 +57,11 @@ protected:
         const char* dialogTitle;
     };
     ZipWindow(bool expand, const Texts& texts, QWidget* parent);
+
+public:
     ~ZipWindow() override;
+
+protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

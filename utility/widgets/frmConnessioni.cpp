@@ -19,7 +19,9 @@ namespace tarv::utility {
 
 namespace {
 
-MessageBoxes& boxes() { return *Services::current().messageBoxes; }
+MessageBoxes& boxes() {
+    return *Services::current().messageBoxes;
+}
 
 QPushButton* button(const char* text, QWidget* parent, const QRect& place, const char* name) {
     auto* b = new QPushButton(QString::fromUtf8(text), parent);
@@ -72,10 +74,10 @@ frmConnessioni::frmConnessioni(QWidget* parent) : QDialog(parent) {
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(twips(3960, 1560, 3495, 2295));
-    cmdRinomina = button("Rinomina connessione", Frame1, inside(twips(4080, 1800, 3255, 375), Frame1),
-                         "cmdRinomina");
-    cmdModifica = button("Modifica connessione", Frame1, inside(twips(4080, 2280, 3255, 375), Frame1),
-                         "cmdModifica");
+    cmdRinomina = button("Rinomina connessione", Frame1,
+                         inside(twips(4080, 1800, 3255, 375), Frame1), "cmdRinomina");
+    cmdModifica = button("Modifica connessione", Frame1,
+                         inside(twips(4080, 2280, 3255, 375), Frame1), "cmdModifica");
     cmdElimina = button("Elimina connessione", Frame1, inside(twips(4080, 2760, 3255, 375), Frame1),
                         "cmdElimina");
     cmdCrea = button("Crea nuova connessione", Frame1, inside(twips(4080, 3240, 3255, 375), Frame1),
@@ -183,8 +185,8 @@ void frmConnessioni::cmdEsegui_Click() {
     const QString name = selected();
     if (name.isEmpty())
         return;
-    const auto result = PhoneBook::startDialer(PhoneBook::dialCommand(name, SystemInfo::platformId()),
-                                               Check1->isChecked());
+    const auto result = PhoneBook::startDialer(
+        PhoneBook::dialCommand(name, SystemInfo::platformId()), Check1->isChecked());
     if (result != PhoneBook::DialResult::Started)
         report(PhoneBook::dialFailureText(result));
 }
@@ -218,8 +220,8 @@ void frmConnessioni::cmdElimina_Click() {
     const QString name = selected();
     if (boxes().show(QStringLiteral("Sei sicuro di voler eliminare '") + name +
                          QStringLiteral("' ?"),
-                     MsgButtons::YesNo, MsgIcon::Question,
-                     QStringLiteral("Conferma eliminazione"), this) == MsgAnswer::Yes)
+                     MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Conferma eliminazione"),
+                     this) == MsgAnswer::Yes)
         report(PhoneBook::deleteEntry(name));
     AggiornaElenco();
 }
@@ -237,7 +239,9 @@ void frmConnessioni::cmdRinomina_Click() {
         AggiornaElenco();
 }
 
-bool frmConnessioni::RegAttiva() const { return PhoneBook::connectionActive(); }
+bool frmConnessioni::RegAttiva() const {
+    return PhoneBook::connectionActive();
+}
 
 void frmConnessioni::Timer1_Timer() {
     lblRegStatus->setText(RegAttiva() ? QStringLiteral("True") : QStringLiteral("False"));
