@@ -166,18 +166,14 @@ HRESULT ZlibTool::run(Job job) {
     if (r.ok()) {
         if (m_face)
             m_face->setValue(kBarRange);
-        if (job == Job::Compress)
-            m_status = QStringLiteral("Compressione completata: %1 compressi in %2")
-                           .arg(bytes(r.inBytes), bytes(r.outBytes)) +
-                       (r.inBytes > 0 ? QStringLiteral(" (%1 dell'originale)")
-                                            .arg(percent(100.0 * r.outBytes / r.inBytes))
-                                      : QString());
-        else
-            m_status = QStringLiteral("Decompressione completata: %1 espansi in %2")
-                           .arg(bytes(r.inBytes), bytes(r.outBytes)) +
-                       (r.outBytes > 0 ? QStringLiteral(" (compressione al %1)")
-                                             .arg(percent(100.0 * r.inBytes / r.outBytes))
-                                       : QString());
+        // Short enough for the status strip of the compression windows.
+        const qint64 compressed = job == Job::Compress ? r.outBytes : r.inBytes;
+        const qint64 plain = job == Job::Compress ? r.inBytes : r.outBytes;
+        m_status = (job == Job::Compress ? QStringLiteral("Compresso: %1 in %2")
+                                         : QStringLiteral("Decompresso: %1 in %2"))
+                       .arg(bytes(r.inBytes), bytes(r.outBytes));
+        if (plain > 0)
+            m_status += QStringLiteral(" (%1)").arg(percent(100.0 * compressed / plain));
     } else {
         if (m_face)
             m_face->setValue(0);

@@ -125,7 +125,7 @@ TEST_F(ZipWindowTest, ReplaceAnsweredNoKeepsTheFileAndYesReplacesIt) {
     EXPECT_EQ(win.boxes.shown[1].text, "File compresso con successo");
     EXPECT_EQ(w.lblDimIn->text(), QLocale::system().toString(qint64(data.size())) + " Bytes");
     EXPECT_EQ(w.lblDimOut->text(), QLocale::system().toString(QFileInfo(dest).size()) + " Bytes");
-    EXPECT_TRUE(w.lblStatus->text().startsWith("Compressione completata"))
+    EXPECT_TRUE(w.lblStatus->text().startsWith("Compresso: "))
         << w.lblStatus->text().toStdString();
     QProcess gz;
     gz.start(QStringLiteral("gzip"), {QStringLiteral("-dc"), dest});

@@ -63,7 +63,7 @@ TEST_F(ZlibToolTest, CompressesAndExpandsByDispatchWithAnItalianStatus) {
     const qint64 zlSize = QFileInfo(src + ".zl").size();
     // Sizes grouped as the Italian locale writes them, and the ratio.
     EXPECT_TRUE(
-        z.out.contains(QStringLiteral("Compressione completata: %1 byte compressi in %2 byte (")
+        z.out.contains(QStringLiteral("Compresso: %1 byte in %2 byte (")
                            .arg(QLocale(QLocale::Italian).toString(qint64(data.size())),
                                 QLocale(QLocale::Italian).toString(zlSize))))
         << z.out.toStdString();
@@ -74,7 +74,7 @@ TEST_F(ZlibToolTest, CompressesAndExpandsByDispatchWithAnItalianStatus) {
     const ToolRun x = call({put("InputFile", src + ".zl"), put("OutputFile", src + ".back"),
                             QStringLiteral("Decompress"), QStringLiteral("Status")});
     ASSERT_EQ(x.status, 0) << x.err.toStdString();
-    EXPECT_TRUE(x.out.contains(QStringLiteral("Decompressione completata"))) << x.out.toStdString();
+    EXPECT_TRUE(x.out.startsWith(QStringLiteral("Decompresso: "))) << x.out.toStdString();
     EXPECT_EQ(TestWindowsDir::read(src + ".back"), data);
 }
 
