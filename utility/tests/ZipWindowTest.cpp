@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <thread>
+
 using namespace tarv;
 using namespace tarv::com;
 using namespace tarv::utility;
@@ -125,8 +127,7 @@ TEST_F(ZipWindowTest, ReplaceAnsweredNoKeepsTheFileAndYesReplacesIt) {
     EXPECT_EQ(win.boxes.shown[1].text, "File compresso con successo");
     EXPECT_EQ(w.lblDimIn->text(), QLocale::system().toString(qint64(data.size())) + " Bytes");
     EXPECT_EQ(w.lblDimOut->text(), QLocale::system().toString(QFileInfo(dest).size()) + " Bytes");
-    EXPECT_TRUE(w.lblStatus->text().startsWith("Compresso: "))
-        << w.lblStatus->text().toStdString();
+    EXPECT_TRUE(w.lblStatus->text().startsWith("Compresso: ")) << w.lblStatus->text().toStdString();
     QProcess gz;
     gz.start(QStringLiteral("gzip"), {QStringLiteral("-dc"), dest});
     gz.waitForFinished();
@@ -186,6 +187,27 @@ TEST_F(ZipWindowTest, ZeroByteSourceAndFailuresInTheErrorBox) {
         EXPECT_EQ(w->lblDimOut->text(), "0");
     }
     EXPECT_EQ(TestWindowsDir::read(kept), "precedente");
+}
+
+TEST_F(ZipWindowTest, OneWindowPerGuiThread) {
+    // A second Zippa while the window is open is refused; so is a call on another thread.
+    HRESULT again = S_OK;
+    QTimer::singleShot(100, [&] {
+        again = run(false, QString(), QString(), false, false);
+        closeSoon();
+    });
+    ASSERT_EQ(run(false, QString(), QString(), false, false), S_OK);
+    EXPECT_TRUE(FAILED(again));
+    QString description;
+    std::thread other([&] {
+        ComPtr<IDispatch> zip;
+        createAndQuery<Zip>(IID_IDispatch, reinterpret_cast<void**>(zip.put()));
+        ErrorInfo e;
+        call(zip.get(), QStringLiteral("Zippa"), {}, nullptr, &e);
+        description = e.description;
+    });
+    other.join();
+    EXPECT_TRUE(description.contains(QLatin1String("thread"))) << description.toStdString();
 }
 
 } // namespace

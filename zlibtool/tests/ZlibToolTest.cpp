@@ -62,10 +62,9 @@ TEST_F(ZlibToolTest, CompressesAndExpandsByDispatchWithAnItalianStatus) {
     ASSERT_EQ(z.status, 0) << z.err.toStdString();
     const qint64 zlSize = QFileInfo(src + ".zl").size();
     // Sizes grouped as the Italian locale writes them, and the ratio.
-    EXPECT_TRUE(
-        z.out.contains(QStringLiteral("Compresso: %1 byte in %2 byte (")
-                           .arg(QLocale(QLocale::Italian).toString(qint64(data.size())),
-                                QLocale(QLocale::Italian).toString(zlSize))))
+    EXPECT_TRUE(z.out.contains(QStringLiteral("Compresso: %1 byte in %2 byte (")
+                                   .arg(QLocale(QLocale::Italian).toString(qint64(data.size())),
+                                        QLocale(QLocale::Italian).toString(zlSize))))
         << z.out.toStdString();
     QProcess t;
     t.start(QStringLiteral("gzip"), {QStringLiteral("-t"), src + ".zl"});
