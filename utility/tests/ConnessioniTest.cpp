@@ -158,16 +158,18 @@ TEST_F(ConnessioniTest, StatusFollowsAPppInterface) {
         GTEST_SKIP() << "needs a network namespace of its own";
     win.write("rasphone.pbk", kBook);
     auto w = open();
+    w->Timer1_Timer();
+    EXPECT_EQ(w->lblRegStatus->text(), "False");
+    // A pair of virtual interfaces, one of them named as a dial-up link is.
+    if (QProcess::execute(QStringLiteral("ip"),
+                          {"link", "add", "ppp0", "type", "veth", "peer", "name", "rete0"}) != 0)
+        GTEST_SKIP() << "no virtual network interfaces on this kernel";
     const struct Step {
-        QStringList command;
+        const char* state;
         const char* label;
-    } steps[] = {{{}, "False"},
-                 {{"link", "add", "ppp0", "type", "veth", "peer", "name", "rete0"}, "False"},
-                 {{"link", "set", "ppp0", "up"}, "True"},
-                 {{"link", "set", "ppp0", "down"}, "False"}};
+    } steps[] = {{"down", "False"}, {"up", "True"}, {"down", "False"}};
     for (const Step& s : steps) {
-        if (!s.command.isEmpty())
-            ASSERT_EQ(QProcess::execute(QStringLiteral("ip"), s.command), 0);
+        ASSERT_EQ(QProcess::execute(QStringLiteral("ip"), {"link", "set", "ppp0", s.state}), 0);
         w->Timer1_Timer();
         EXPECT_EQ(w->lblRegStatus->text(), s.label);
     }

@@ -1,6 +1,7 @@
 // The wheel hook on a real window with a scrolling list inside, fed real wheel events.
 #include "CMouseWheel.h"
 #include "ComPtr.h"
+#include "Creation.h"
 #include "DispatchCall.h"
 #include "TarvUtilityForm.h"
 #include "TestWindowsDir.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QProcess>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -143,6 +145,39 @@ TEST_F(MouseWheelTest, AFormWithoutAWindowIsRefused) {
     other->putref_Form(form.get());
     EXPECT_EQ(other->SubClassHookForm(), controlError(5));
     EXPECT_TRUE(turn());
+}
+
+// A host of the built library: the class created by its programmatic identifier, Form set by
+// reference through dispatch, as the README shows.
+TEST_F(MouseWheelTest, TheRegisteredLibraryHooksAHostWindow) {
+    QProcess regsvr;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARV_WINDIR"), win.path());
+    regsvr.setProcessEnvironment(env);
+    regsvr.start(QStringLiteral(TARV_REGSVR), {QStringLiteral(TARV_UTILITY_LIB)});
+    ASSERT_TRUE(regsvr.waitForFinished(30000));
+    ComPtr<IDispatch> hosted, form;
+    ASSERT_EQ(createObject(QStringLiteral("TarvUtility.CMouseWheel"), hosted.put()), S_OK);
+    form = ComPtr<IDispatch>::adopt(formObject(&window));
+    std::vector<Variant> args{Variant(form.get())};
+    ASSERT_EQ(
+        invokeByName(hosted.get(), QStringLiteral("Form"), DISPATCH_PROPERTYPUTREF, args, nullptr),
+        S_OK);
+    ComPtr<IConnectionPointContainer> cpc;
+    ASSERT_EQ(
+        hosted->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(cpc.put())),
+        S_OK);
+    ComPtr<IConnectionPoint> cp;
+    ASSERT_EQ(cpc->FindConnectionPoint(DIID___CMouseWheel, cp.put()), S_OK);
+    uint32_t cookie = 0;
+    ASSERT_EQ(cp->Advise(&handler, &cookie), S_OK);
+    ASSERT_EQ(call(hosted.get(), QStringLiteral("SubClassHookForm"), {}), S_OK);
+    handler.setTo = 1;
+    EXPECT_FALSE(turn());
+    EXPECT_EQ(handler.calls, 1);
+    ASSERT_EQ(call(hosted.get(), QStringLiteral("SubClassUnHookForm"), {}), S_OK);
+    EXPECT_TRUE(turn());
+    cp->Unadvise(cookie);
 }
 
 } // namespace
