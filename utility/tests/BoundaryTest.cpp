@@ -17,7 +17,6 @@ using namespace tarv::utility;
 
 namespace {
 
-
 class BoundaryTest : public WindowsDirTest {
 protected:
     ComPtr<IDispatch> make(const ClassInfo& c) {
@@ -158,6 +157,5 @@ TEST_F(BoundaryTest, MathReadsDoublesAsTheComponentLayerWritesThem) {
     }
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
-
 
 } // namespace
