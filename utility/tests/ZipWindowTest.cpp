@@ -269,8 +269,9 @@ TEST_F(ZipWindowTest, TarvCallDrivesZipAndInternetAsAGuiHost) {
     const QString src = win.write(QStringLiteral("registro.dat"), data);
     const QString copy = win.file(QStringLiteral("copia.dat"));
     const QString unattended = QStringLiteral("Auto_Avvio=True");
-    auto zip = tool({TARV_CALL, "TarvUtility.Zip", "Sorgente=\"" + src + "\"", unattended,
-                     "Auto_Chiusura=True", "Zippa"});
+    auto zip = tool({TARV_CALL, "TarvUtility.Zip", "Sorgente=\"" + src + "\"",
+                     "Destinazione=\"" + src + ".zl\"", unattended, "Auto_Chiusura=True",
+                     "Zippa"});
     ASSERT_EQ(zip.first, 0) << zip.second.toStdString();
     EXPECT_EQ(tool({"gzip", "-t", src + ".zl"}).first, 0);
     auto unzip = tool({TARV_CALL, "TarvUtility.Zip", "Sorgente=\"" + src + ".zl\"",
