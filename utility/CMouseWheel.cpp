@@ -4,9 +4,9 @@
 #include "Conversions.h"
 #include "DispatchCall.h"
 #include "LibraryWindows.h"
-#include "WindowHost.h"
 #include "Module.h"
 #include "TypeLibrary.h"
+#include "WindowHost.h"
 
 namespace tarv::utility {
 

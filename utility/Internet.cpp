@@ -1,9 +1,9 @@
 #include "Internet.h"
 
 #include "LibraryWindows.h"
-#include "WindowHost.h"
 #include "LocalAddress.h"
 #include "TypeLibrary.h"
+#include "WindowHost.h"
 
 namespace tarv::utility {
 

@@ -1,8 +1,8 @@
 #include "Zip.h"
 
 #include "LibraryWindows.h"
-#include "WindowHost.h"
 #include "TypeLibrary.h"
+#include "WindowHost.h"
 
 namespace tarv::utility {
 

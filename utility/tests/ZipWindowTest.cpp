@@ -7,9 +7,9 @@
 #include "Zip.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTimer>
@@ -270,13 +270,12 @@ TEST_F(ZipWindowTest, TarvCallDrivesZipAndInternetAsAGuiHost) {
     const QString copy = win.file(QStringLiteral("copia.dat"));
     const QString unattended = QStringLiteral("Auto_Avvio=True");
     auto zip = tool({TARV_CALL, "TarvUtility.Zip", "Sorgente=\"" + src + "\"",
-                     "Destinazione=\"" + src + ".zl\"", unattended, "Auto_Chiusura=True",
-                     "Zippa"});
+                     "Destinazione=\"" + src + ".zl\"", unattended, "Auto_Chiusura=True", "Zippa"});
     ASSERT_EQ(zip.first, 0) << zip.second.toStdString();
     EXPECT_EQ(tool({"gzip", "-t", src + ".zl"}).first, 0);
-    auto unzip = tool({TARV_CALL, "TarvUtility.Zip", "Sorgente=\"" + src + ".zl\"",
-                       "Destinazione=\"" + copy + "\"", unattended, "Auto_Chiusura=True",
-                       "UnZippa"});
+    auto unzip =
+        tool({TARV_CALL, "TarvUtility.Zip", "Sorgente=\"" + src + ".zl\"",
+              "Destinazione=\"" + copy + "\"", unattended, "Auto_Chiusura=True", "UnZippa"});
     ASSERT_EQ(unzip.first, 0) << unzip.second.toStdString();
     EXPECT_EQ(TestWindowsDir::read(copy), data);
 

@@ -30,9 +30,8 @@ public:
         QPointer<QDialog>& slot = com::moduleState<OpenWindows>().zip[r.expand ? 1 : 0];
         if (slot)
             return alreadyOpen(slot);
-        ZipWindow* w = r.expand
-                           ? static_cast<ZipWindow*>(new frmUnZippa(parentWindow()))
-                           : static_cast<ZipWindow*>(new frmZippa(parentWindow()));
+        ZipWindow* w = r.expand ? static_cast<ZipWindow*>(new frmUnZippa(parentWindow()))
+                                : static_cast<ZipWindow*>(new frmZippa(parentWindow()));
         slot = w;
         w->setSource(r.sorgente);
         w->lblFileDest->setText(r.destinazione);
@@ -57,9 +56,7 @@ public:
         return WheelHook::current().hook(hwnd, std::move(onWheel));
     }
 
-    void unhookWheel(qint64 hwnd) override {
-        WheelHook::current().unhook(hwnd);
-    }
+    void unhookWheel(qint64 hwnd) override { WheelHook::current().unhook(hwnd); }
 };
 
 } // namespace

@@ -30,7 +30,9 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TARV_WINDIR"), win.path());
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("it_IT.UTF-8"));
-        env.remove(QStringLiteral("DISPLAY"));
+        // A console host: tarv-call is a GUI host wherever a display is named.
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(display));
         p.setProcessEnvironment(env);
         if (wrapper.isEmpty())
             p.start(program, args);
