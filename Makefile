@@ -16,7 +16,8 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n 
             cups-client xdg-utils \
             clang libclang-rt-14-dev \
             libssl-dev openssl libsecret-1-dev libio-socket-ssl-perl libnet-ssleay-perl \
-            gnome-keyring dbus-daemon
+            gnome-keyring dbus-daemon \
+            xvfb python3-xlib
 LOCALES  := it_IT.UTF-8 en_US.UTF-8
 
 .PHONY: all deps locales configure build test test-asan fuzz install run bench clean
@@ -99,4 +100,4 @@ bench: build
 	$(BUILD)/bench/run-all
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN) $(FUZZ)

@@ -5,6 +5,14 @@
 
 namespace tarv {
 
+namespace {
+
+qsizetype characters(const QString& name) {
+    return QStringView(name).toUcs4().size();
+}
+
+} // namespace
+
 RegistryObject::RegistryObject(RegistryStore* store) : m_store(store) {}
 
 RegistryStore& RegistryObject::store() {
@@ -88,8 +96,9 @@ bool RegistryObject::REnumValue(int32_t lCurIdx) {
     uint32_t type = 0;
     if (store().enumValue(MasterKey, Key, lCurIdx, &name, &type) != RegStatus::Ok)
         return false;
-    // A name that does not fit the caller's buffer fails at its index ("more data").
-    if (name.toUtf8().size() >= kValueNameBuffer)
+    // A name that does not fit the caller's buffer fails at its index ("more data"). The
+    // buffers hold characters, one per character of the name whatever its encoding here.
+    if (characters(name) >= kValueNameBuffer)
         return false;
     NameValue = name;
     Tipo = storesValueType ? int32_t(type) : 0;
@@ -100,7 +109,7 @@ bool RegistryObject::REnumKey(int32_t idx) {
     QString name;
     if (store().enumKey(MasterKey, Key, idx, &name) != RegStatus::Ok)
         return false;
-    if (name.toUtf8().size() >= kKeyNameBuffer)
+    if (characters(name) >= kKeyNameBuffer)
         return false;
     NameKey = name;
     return true;

@@ -27,7 +27,9 @@ void setUpProcess(int* argc, char*** argv, bool gui) {
     }
 }
 
-QString windowsDirectory() { return g_windir ? g_windir->path() : QString(); }
+QString windowsDirectory() {
+    return g_windir ? g_windir->path() : QString();
+}
 
 std::vector<QByteArray> fields(const uint8_t* data, size_t size, size_t count) {
     std::vector<QByteArray> out;

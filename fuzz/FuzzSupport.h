@@ -36,8 +36,8 @@ std::vector<QByteArray> fields(const uint8_t* data, size_t size, size_t count);
 
 } // namespace tarv::fuzz
 
-#define FUZZ_CHECK(condition)                                                                 \
-    do {                                                                                      \
-        if (!(condition))                                                                     \
-            ::tarv::fuzz::fail(#condition, __FILE__, __LINE__);                               \
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition))                                                                          \
+            ::tarv::fuzz::fail(#condition, __FILE__, __LINE__);                                    \
     } while (false)

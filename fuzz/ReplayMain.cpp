@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
     LLVMFuzzerInitialize(&argc, &argv);
     for (const fs::path& path : inputs) {
         std::ifstream in(path, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
         std::fprintf(stderr, "%s\n", path.c_str());
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }

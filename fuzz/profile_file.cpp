@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 using tarv::ProfileFile;
 
 namespace {
@@ -53,7 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         file.close();
         const int bufferSize = f[4].isEmpty() ? -1 : int(uchar(f[4][0])) - 1;
         const QString s = QString::fromUtf8(section), k = QString::fromUtf8(key);
-        ProfileFile::readString(s, k, QString::fromUtf8(value), path, bufferSize);
+        // A caller's buffer holds a beginning of the value: never part of a character.
+        const QString whole = ProfileFile::readString(s, k, QString::fromUtf8(value), path);
+        const QString cut =
+            ProfileFile::readString(s, k, QString::fromUtf8(value), path, bufferSize);
+        if (!whole.contains(QChar::ReplacementCharacter)) {
+            FUZZ_CHECK(whole.startsWith(cut));
+            FUZZ_CHECK(bufferSize < 0 || cut.toUtf8().size() <= std::max(bufferSize - 1, 0));
+        }
         ProfileFile::sectionNames(path);
         ProfileFile::keyNames(s, path);
         // Replacing the file costs a file-system sync: one input in eight.

@@ -16,7 +16,8 @@ namespace {
 // Every key under the roots the import can write, exported one after the other.
 QByteArray exportAll(RegistryStore& store) {
     QByteArray all;
-    for (int32_t root : {RegistryStore::CurrentUser, RegistryStore::LocalMachine, RegistryStore::Users}) {
+    for (int32_t root :
+         {RegistryStore::CurrentUser, RegistryStore::LocalMachine, RegistryStore::Users}) {
         QString name;
         for (int i = 0; store.enumKey(root, QString(), i, &name) == tarv::RegStatus::Ok; ++i) {
             QByteArray text;

@@ -57,6 +57,13 @@ void SmtpSession::closeConnection() {
     m_socket->close();
 }
 
+void SmtpSession::abandon(const QString& reason) {
+    if (m_busy)
+        fail(QString(), reason);
+    else
+        m_socket->close();
+}
+
 bool SmtpSession::connectionAlive(quint64 generation) const {
     return generation == m_generation && m_socket->isOpen();
 }
@@ -77,14 +84,21 @@ void SmtpSession::SendMimeConnect_Click() {
     // One dialogue at a time: a second press while one runs would open a connection over it.
     if (m_busy)
         return;
+    // After a failure the next press resumes at the recipient that failed, unless the user
+    // has changed the recipients since: a changed list starts from its first address.
+    if (m_recipientIndex != 0 && m_view.job().recipients != m_job.recipients)
+        m_recipientIndex = 0;
     startConnection();
 }
 
 bool SmtpSession::checkAddresses() {
     const auto refuse = [this](const QString& text) {
-        boxes().beep();
-        boxes().show(MessageBoxRequest{QString(), text, MsgButtons::Ok, MsgIcon::Information, 0,
-                                       m_view.owner()});
+        // Nobody would answer the box of an unattended run: the caller hears of it instead.
+        if (!m_unattended) {
+            boxes().beep();
+            boxes().show(MessageBoxRequest{QString(), text, MsgButtons::Ok, MsgIcon::Information, 0,
+                                           m_view.owner()});
+        }
         fail(QString(), text);
         return false;
     };

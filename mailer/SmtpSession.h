@@ -67,6 +67,9 @@ public slots:
     void DataArrival_MouseUp();
     // Closes the connection, if any, at once (the program's exit routine).
     void closeConnection();
+    // The window is going away: a send that runs ends unfinished, and an unattended run
+    // reports the reason to its caller.
+    void abandon(const QString& reason);
 
 private:
     // Where the extended opening stands: the reply awaited now answers this command.

@@ -36,7 +36,9 @@ int main(int argc, char** argv) {
     tarv::Iniziale window(settings);
     window.show();
     window.Apertura();
-    if (window.ended())
+    // Start-up lets events run (its questions, the automatic send), so the user may already
+    // have closed the window; the event loop would then wait for a window that never comes.
+    if (window.ended() || !window.isVisible())
         return window.exitStatus();
     return app.exec();
 }

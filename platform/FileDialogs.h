@@ -14,8 +14,9 @@ struct FileDialogRequest {
     QString filter;
     QString title;
     QString initialDirectory;
-    // Whether a save dialog asks before an existing file is chosen.
-    bool confirmOverwrite = true;
+    // Save dialogs: ask before an existing file is chosen. Off, as the platform's save dialog
+    // is unless asked; choosing an existing file then returns it with no question.
+    bool confirmReplace = false;
 };
 
 // The common file and folder dialogs. An empty result means the user cancelled.

@@ -188,8 +188,14 @@ QString ProfileFile::readString(const QString& section, const QString& key,
         while (value.endsWith(' ') || value.endsWith('\t'))
             value.chop(1);
     }
-    if (bufferSize >= 0 && value.size() > qsizetype(bufferSize) - 1)
-        value.truncate(bufferSize > 0 ? bufferSize - 1 : 0);
+    if (bufferSize >= 0 && value.size() > qsizetype(bufferSize) - 1) {
+        qsizetype cut = bufferSize > 0 ? bufferSize - 1 : 0;
+        // A character that does not fit is left out whole: cutting its UTF-8 bytes would
+        // hand the caller a replacement character instead.
+        while (cut > 0 && (uchar(value[cut]) & 0xC0) == 0x80)
+            --cut;
+        value.truncate(cut);
+    }
     return QString::fromUtf8(value);
 }
 

@@ -16,8 +16,8 @@ namespace tarv {
 class ProfileFile {
 public:
     // The value, or the default (without its trailing blanks). With a buffer size n the
-    // value is cut to n - 1 bytes, as a caller's buffer of n characters would be; a size
-    // of -1 reads the value whole.
+    // value is cut to n - 1 bytes, as a caller's buffer of n characters would be, without
+    // splitting a character; a size of -1 reads the value whole.
     static QString readString(const QString& section, const QString& key,
                               const QString& defaultValue, const QString& fileName,
                               int bufferSize = -1);

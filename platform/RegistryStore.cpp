@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QStringView>
 
-#include <sqlite3.h>
 #include <optional>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarv {
@@ -40,6 +42,14 @@ INSERT INTO keys(id, parent, name, folded) VALUES (3, 2, 'Classes', 'classes');
 
 QString fold(const QString& name) { return name.toCaseFolded(); }
 
+// Stored UTF-8 back to text exactly as it was written. QString::fromUtf8 drops a leading
+// U+FEFF as a byte-order mark: a key named with it alone would come back nameless and stand
+// for its own parent.
+QString exactUtf8(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 QStringList splitPath(const QString& path) {
     QStringList parts;
     for (const QString& part : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts))
@@ -64,8 +74,9 @@ public:
     int step() { return sqlite3_step(m_stmt); }
     qint64 integer(int c) const { return sqlite3_column_int64(m_stmt, c); }
     QString text(int c) const {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c)),
-                                 sqlite3_column_bytes(m_stmt, c));
+        return exactUtf8(
+            QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c)),
+                           sqlite3_column_bytes(m_stmt, c)));
     }
     QByteArray blob(int c) const {
         return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, c)),
@@ -83,6 +94,8 @@ struct RegistryStore::File {
     QString path;
     sqlite3* db = nullptr;
     bool readOnly = false;
+    // The user's own store: every program's settings of one user, for nobody else to read.
+    bool userPrivate = false;
     ~File() {
         if (db)
             sqlite3_close_v2(db);
@@ -151,7 +164,7 @@ QByteArray RegistryStore::stringData(const QString& text) {
 
 QString RegistryStore::stringFromData(const QByteArray& data) {
     const qsizetype zero = data.indexOf('\0');
-    return QString::fromUtf8(zero < 0 ? data : data.left(zero));
+    return exactUtf8(zero < 0 ? data : data.left(zero));
 }
 
 QByteArray RegistryStore::dwordData(uint32_t value) {
@@ -171,7 +184,12 @@ uint32_t RegistryStore::dwordFromData(const QByteArray& data) {
 bool RegistryStore::openFile(File* file) {
     if (file->db)
         return true;
-    QDir().mkpath(QFileInfo(file->path).absolutePath());
+    // The folder of the stores is made for the user alone; one that exists keeps its mode.
+    const QString folder = QFileInfo(file->path).absolutePath();
+    if (!QFileInfo::exists(folder)) {
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+        ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    }
     const QByteArray native = QFile::encodeName(file->path);
 
     if (!QFileInfo::exists(file->path)) {
@@ -184,6 +202,7 @@ bool RegistryStore::openFile(File* file) {
                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
                     sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK;
         sqlite3_close_v2(db);
+        made = made && (!file->userPrivate || ::chmod(temp.constData(), 0600) == 0);
         if (!made) {
             ::unlink(temp.constData());
             fail(QStringLiteral("cannot create the registry store %1").arg(file->path));
@@ -232,6 +251,12 @@ bool RegistryStore::openFile(File* file) {
         sqlite3_close_v2(db);
         return false;
     }
+    // A user's store made before it was kept private (or copied in) is made private when its
+    // owner opens it (only a file that is a store of ours); someone else's file is only read.
+    struct stat st {};
+    if (file->userPrivate && ::stat(native.constData(), &st) == 0 && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) != 0)
+        ::chmod(native.constData(), st.st_mode & 0700);
     file->db = db;
     return true;
 }
@@ -241,6 +266,7 @@ RegistryStore::File* RegistryStore::fileFor(const QString& fileName) {
     if (!slot) {
         slot = std::make_unique<File>();
         slot->path = m_directory + QStringLiteral("/registry/") + fileName;
+        slot->userPrivate = fileName == QLatin1String("user.db");
     }
     return openFile(slot.get()) ? slot.get() : nullptr;
 }

@@ -116,12 +116,15 @@ HRESULT Altro::Invia_File(QString* FileDaInviare, QString* Dest, QString* Sogget
         ::chmod(folderName.constData(), folder.st_mode & 07755);
 
     const QString program = dir + QStringLiteral("velinor");
-    if (!QFileInfo(program).isExecutable())
-        return raise(controlError(53),
-                     QStringLiteral("%1: %2").arg(standardDescription(controlError(53)), program));
-    if (!Services::current().processes->startDetached(program, {}, dir))
-        return raise(controlError(75),
-                     QStringLiteral("%1: %2").arg(standardDescription(controlError(75)), program));
+    const QFileInfo installed(program);
+    const int failure = !installed.isFile()                                               ? 53
+                        : !installed.isExecutable()                                       ? 70
+                        : !Services::current().processes->startDetached(program, {}, dir) ? 75
+                                                                                          : 0;
+    if (failure)
+        return raise(
+            controlError(failure),
+            QStringLiteral("%1: %2").arg(standardDescription(controlError(failure)), program));
     return S_OK;
 }
 

@@ -225,7 +225,6 @@ HRESULT ShellMan::SaveFN(const QString& strTitoloFinestra, const QString& strPer
     r.filter = *strFiltro;
     r.title = strTitoloFinestra;
     r.initialDirectory = strPercorsoIniziale;
-    r.confirmOverwrite = false;
     // The caller's variable keeps the filter as the dialog took it: NULs for the bars, and
     // one more NUL at the end.
     strFiltro->replace(QLatin1Char('|'), QChar(0));

@@ -2,6 +2,8 @@
 #include "QtPrinters.h"
 #include "tarv/ctlBarcode.h"
 
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -79,6 +81,8 @@ TEST(Tool, HelpAndBadOptions) {
         {"--type", "1", "--code", "A", "--size", "0x10", "-o", file},
         {"--type", "uno", "--code", "A", "--size", "300x120", "-o", file},
         {"--type", "70000", "--code", "A", "--size", "300x120", "-o", file},
+        {"--type", "3", "--code", "A", "--size", "300x120", "-o", file},
+        {"--type", "-1", "--code", "A", "--size", "300x120", "-o", file},
         {"--type", "1", "--code", "A", "--size", "300x120", "-o", file, "--colore", "rosso"},
         {"--type", "1", "--code"},
         {"--type", "1", "--code", "A", "--size", "20000x20000", "-o", file},
@@ -91,4 +95,20 @@ TEST(Tool, HelpAndBadOptions) {
         EXPECT_TRUE(lines.last().startsWith("tarv-barcode: ")) << run.err.toStdString();
         EXPECT_FALSE(QFile::exists(file)) << args.join(' ').toStdString();
     }
+}
+
+TEST(Tool, ImageTheFormatCannotHoldLeavesTheOldFile) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("etichetta.png");
+    QFile old(file);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("vecchia etichetta") == 17);
+    old.close();
+    // Wider than the PNG writer accepts.
+    const ToolRun run = runTool({"--type", "1", "--code", "A", "--size", "1000001x1", "-o", file});
+    EXPECT_NE(run.status, 0);
+    EXPECT_TRUE(run.err.trimmed().split('\n').last().startsWith("tarv-barcode: "))
+        << run.err.toStdString();
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("vecchia etichetta"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"etichetta.png"});
 }

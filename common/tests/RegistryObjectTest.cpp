@@ -108,4 +108,19 @@ TEST_F(RegistryObjectTest, EnumerationsAndOverlongNames) {
     EXPECT_TRUE(reg.Elenca_Chiavi().isEmpty());
 }
 
+TEST_F(RegistryObjectTest, NameBuffersCountCharactersNotBytes) {
+    const QString base = reg.Key;
+    // Two bytes each in the store, one character each in the buffers.
+    ASSERT_TRUE(reg.Scrivi_Stringa(QString(1999, QChar(0xe8)), "1"));
+    ASSERT_TRUE(reg.Scrivi_Stringa(QString(2000, QChar(0xe8)), "2"));
+    EXPECT_EQ(reg.Elenca_Valori(), QStringList{QString(1999, QChar(0xe8))});
+    for (int length : {128, 254, 255}) {
+        reg.Key = base + "\\" + QString(length, QChar(0xe8));
+        ASSERT_TRUE(reg.Scrivi_Chiave()) << win.registry.lastError().toStdString();
+    }
+    reg.Key = base;
+    EXPECT_EQ(reg.Elenca_Chiavi(),
+              QStringList({QString(128, QChar(0xe8)), QString(254, QChar(0xe8))}));
+}
+
 } // namespace

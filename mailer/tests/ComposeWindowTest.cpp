@@ -1,16 +1,21 @@
+#include "Impostazioni.h"
 #include "Iniziale.h"
 #include "ProgramSettings.h"
+#include "QtFileDialogs.h"
 #include "TestWindowsDir.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QLineEdit>
+#include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 #include <clocale>
@@ -121,6 +126,56 @@ TEST_F(ComposeWindowTest, FileDialogAnsweredAndCancelled) {
     EXPECT_EQ(win.dialogs.requests[0].title, "Attach File");
     EXPECT_EQ(win.dialogs.requests[0].filter, "*.*");
     EXPECT_EQ(win.dialogs.requests[0].owner, &w);
+}
+
+// Both windows' "Aggiungi" through Qt's own dialog: an existing file is attached with no
+// question about replacing it.
+TEST_F(ComposeWindowTest, ChoosingAnExistingFileAttachesItWithoutAQuestion) {
+    QtFileDialogs dialogs;
+    Services real;
+    real.fileDialogs = &dialogs;
+    ScopedServices scope(real);
+    const QString existing = win.write("fattura.pdf", "%PDF-1.4\n");
+    Impostazioni settingsWindow(settings);
+    struct Case {
+        QPushButton* button;
+        QListWidget* list;
+    } cases[] = {{w.Attachment, w.AttachmentList},
+                 {settingsWindow.Attachment, settingsWindow.AttachmentList}};
+    for (const Case& c : cases) {
+        c.list->clear();
+        QStringList questions;
+        bool confirms = true;
+        int tries = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                questions << box->text();
+                box->button(QMessageBox::No)->click();
+            } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+                if (!questions.isEmpty() || ++tries > 3) {
+                    dialog->reject();
+                    return;
+                }
+                confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+                // The name typed into the dialog, as a user does.
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                ASSERT_NE(name, nullptr);
+                name->setText(existing);
+                // Pressed after this poll returns, so that the poll can answer a question
+                // the dialog's own checks may ask.
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            }
+        });
+        poll.start(20);
+        c.button->click();
+        poll.stop();
+        EXPECT_FALSE(confirms);
+        EXPECT_TRUE(questions.isEmpty()) << questions.join('|').toStdString();
+        ASSERT_EQ(c.list->count(), 1);
+        EXPECT_EQ(c.list->item(0)->text(), existing);
+    }
 }
 
 TEST_F(ComposeWindowTest, RecipientListFollowsEveryChange) {

@@ -10,12 +10,24 @@
 #include <QJsonArray>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
 using namespace tarv;
 
 namespace {
+
+// How a test starts the program: `script` runs in its place when given, with the program as
+// $1; `input` is its standard input.
+struct Launch {
+    QByteArray script;
+    QByteArray input;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QString platform = "offscreen";
+    QString display;
+};
 
 class ProgramSendTest : public WindowsDirTest {
 protected:
@@ -49,22 +61,23 @@ protected:
         QByteArray errors;
         QByteArray output;
     };
-    // Runs the program under a host name that resolves to no address, so that the machine
-    // counts as on line and no question waits for an answer. `script` runs in its place
-    // when given, with the program as $1.
-    Outcome run(const QByteArray& script = {}, const QByteArray& input = {},
-                QProcessEnvironment env = QProcessEnvironment::systemEnvironment()) {
-        QProcess p;
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        if (script.isEmpty())
+    // Starts the program under a host name that resolves to no address, so that the machine
+    // counts as on line and no question waits for an answer.
+    void start(QProcess& p, Launch l = {}) {
+        l.env.insert("QT_QPA_PLATFORM", l.platform);
+        if (!l.display.isEmpty())
+            l.env.insert("DISPLAY", l.display);
+        p.setProcessEnvironment(l.env);
+        if (l.script.isEmpty())
             p.start("unshare",
                     {"--uts", "sh", "-c", "hostname velinor-e2e.invalid && exec \"$0\"", program});
         else
-            p.start("unshare", {"--uts", "sh", win.write("run.sh", script), program});
-        p.write(input);
+            p.start("unshare", {"--uts", "sh", win.write("run.sh", l.script), program});
+        p.write(l.input);
         p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(60000));
+    }
+    static Outcome outcome(QProcess& p, int timeoutMs) {
+        EXPECT_TRUE(p.waitForFinished(timeoutMs)) << "the program did not end";
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 p.readAllStandardError(), p.readAllStandardOutput()};
     }
@@ -88,6 +101,17 @@ protected:
         EXPECT_TRUE(p.waitForFinished(30000));
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
         return TestWindowsDir::read(file);
+    }
+    Outcome run(Launch l = {}, int timeoutMs = 60000) {
+        QProcess p;
+        start(p, std::move(l));
+        return outcome(p, timeoutMs);
+    }
+    void handOffFile(const QByteArray& dest, const QByteArray& esci) {
+        win.write("system/Default.ini",
+                  "[Dati]\nDest=" + dest +
+                      "\nSubject=Fattura\nTesto=x\nNascosto=True\nEsci=" + esci + "\n");
+        QFile::setPermissions(handOff, QFile::ReadOwner | QFile::WriteOwner);
     }
 };
 
@@ -129,6 +153,89 @@ TEST_F(ProgramSendTest, FailedUnattendedSendTellsTheCaller) {
     EXPECT_TRUE(o.errors.contains("Host Sconosciuto: no-such-host.invalid"))
         << o.errors.constData();
     EXPECT_TRUE(QFile::exists(handOff)); // kept for the next try
+}
+
+TEST_F(ProgramSendTest, RefusedRecipientsEndAnUnattendedRun) {
+    SinkServer sink;
+    ASSERT_TRUE(sink.start()) << sink.error().toStdString();
+    store("127.0.0.1");
+    for (const QByteArray dest :
+         {QByteArray("anna.bianchi.it"), QByteArray("anna@bianchi.it\x07")}) {
+        SCOPED_TRACE(dest.constData());
+        handOffFile(dest, "True");
+        // Nobody can answer a box: the run must end by itself, well within this time.
+        const Outcome o = run({}, 20000);
+        EXPECT_EQ(o.exitCode, 1);
+        EXPECT_TRUE(o.errors.contains("L'indirizzo del destinatario non")) << o.errors.constData();
+        EXPECT_TRUE(QFile::exists(handOff));
+    }
+    EXPECT_EQ(sink.messageCount(), 0);
+}
+
+// Closes a window through the X server, as a window manager's close box does.
+const char* const kCloseWindow = R"py(
+import sys, time
+from Xlib import X, display, protocol
+d = display.Display()
+def find(w):
+    if w.get_wm_name() == sys.argv[1]:
+        return w
+    for c in w.query_tree().children:
+        found = find(c)
+        if found:
+            return found
+for _ in range(200):
+    w = find(d.screen().root)
+    if w:
+        break
+    time.sleep(0.05)
+else:
+    sys.exit("no window " + sys.argv[1])
+protocols, delete = d.intern_atom("WM_PROTOCOLS"), d.intern_atom("WM_DELETE_WINDOW")
+w.send_event(protocol.event.ClientMessage(window=w, client_type=protocols,
+                                          data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+d.flush()
+)py";
+
+TEST_F(ProgramSendTest, ClosingTheWindowDuringTheAutomaticSendEndsTheProgram) {
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty())
+        GTEST_SKIP() << "needs Xvfb (package xvfb)";
+    // An X server of the test's own; it picks a free display and tells which.
+    QProcess xserver;
+    xserver.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+    ASSERT_TRUE(xserver.waitForReadyRead(20000)) << xserver.readAllStandardError().constData();
+    const QString display = ":" + QString::fromLatin1(xserver.readLine().trimmed());
+
+    // A server that takes the connection and never greets: the send waits, events running.
+    store("127.0.0.1");
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 25));
+    for (const QByteArray esci : {QByteArray(""), QByteArray("True")}) {
+        SCOPED_TRACE("Esci=" + esci.toStdString());
+        handOffFile("anna@bianchi.it", esci);
+        QProcess velinor;
+        start(velinor, {.platform = "xcb", .display = display});
+        ASSERT_TRUE(silent.waitForNewConnection(30000));
+        const std::unique_ptr<QTcpSocket> held(silent.nextPendingConnection());
+        QProcess closer;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display);
+        closer.setProcessEnvironment(env);
+        closer.start("/usr/bin/python3", {"-c", kCloseWindow, "Velinor v.1.2"});
+        ASSERT_TRUE(closer.waitForFinished(20000));
+        ASSERT_EQ(closer.exitCode(), 0) << closer.readAllStandardError().constData();
+
+        const Outcome o = outcome(velinor, 20000);
+        if (esci == "True") {
+            EXPECT_EQ(o.exitCode, 1);
+            EXPECT_TRUE(o.errors.contains("messaggio non spedito")) << o.errors.constData();
+        } else {
+            EXPECT_EQ(o.exitCode, 0) << o.errors.constData();
+        }
+        EXPECT_TRUE(QFile::exists(handOff));
+    }
+    xserver.terminate();
+    xserver.waitForFinished(5000);
 }
 
 } // namespace
@@ -326,13 +433,14 @@ TEST_F(ProgramSendTest, PasswordInTheDesktopKeyring) {
     env.insert("XDG_RUNTIME_DIR", win.file("home"));
     env.remove("DBUS_SESSION_BUS_ADDRESS");
     QDir().mkpath(win.file("home"));
-    const Outcome o = run(R"(hostname velinor-e2e.invalid || exit 90
+    const Outcome o = run({.script = R"(hostname velinor-e2e.invalid || exit 90
 exec dbus-run-session -- sh -c '
 printf prova | gnome-keyring-daemon --unlock --components=secrets >/dev/null || exit 91
 "$0" --salva-password || exit 92
 exec "$0"' "$1"
 )",
-                          "segreta\n", env);
+                           .input = "segreta\n",
+                           .env = env});
     EXPECT_EQ(o.exitCode, 0) << o.errors.constData();
     EXPECT_EQ(o.output, "Password di mario per localhost salvata nel portachiavi del desktop "
                         "(Secret Service).\n");

@@ -305,6 +305,50 @@ TEST_F(SessionTest, OneConnectionPerRecipient) {
     }
 }
 
+TEST_F(SessionTest, AfterAFailedRecipientThePressResumesThereOnlyIfTheFieldIsUnchanged) {
+    struct Case {
+        QStringList retry;
+        QList<QByteArray> rcpts; // of the second press
+    } cases[] = {
+        {{"anna@bianchi.it", "bruno@verdi.it"}, {"RCPT TO:<bruno@verdi.it>"}},
+        {{"bruno@verdi.com"}, {"RCPT TO:<bruno@verdi.com>"}},
+        {{"carla@neri.it", "dario@gialli.it"},
+         {"RCPT TO:<carla@neri.it>", "RCPT TO:<dario@gialli.it>"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.retry.join(";").toStdString());
+        ScriptedServer s;
+        SmtpSession fresh(view, settings);
+        fresh.setPort(s.port());
+        fresh.setConnectivityTest([] { return true; });
+        // The second recipient is refused.
+        win.pump.hook = [&] {
+            QCoreApplication::processEvents();
+            if (s.messages.size() == 1)
+                s.script["RCPT"] = {ScriptedServer::Act::Reply, "550 5.1.1 no such user\r\n"};
+        };
+        view.jobFields.recipients = {"anna@bianchi.it", "bruno@verdi.it"};
+        fresh.SendMimeConnect_Click();
+        ASSERT_EQ(s.messages.size(), 1);
+        ASSERT_EQ(view.lastStatus(), kUnexpected);
+
+        win.pump.hook = [] { QCoreApplication::processEvents(); };
+        s.script["RCPT"] = {ScriptedServer::Act::Reply, "250 2.1.5 Ok\r\n"};
+        s.commands.clear();
+        win.boxes.answers.clear();
+        win.boxes.answer(MsgAnswer::No);
+        view.jobFields.recipients = c.retry;
+        fresh.SendMimeConnect_Click();
+        QList<QByteArray> rcpts;
+        for (const QByteArray& command : s.commands)
+            if (command.startsWith("RCPT"))
+                rcpts << command;
+        EXPECT_EQ(rcpts, c.rcpts);
+        EXPECT_EQ(view.lastStatus(), kSuccess);
+        EXPECT_EQ(fresh.recipientIndex(), 0);
+    }
+}
+
 TEST_F(SessionTest, AddressesAreCheckedBeforeAnyConnection) {
     const QString recipientBox = "L'indirizzo del destinatario non è corretto!";
     const QString senderBox = "L'indirizzo del mittente non è corretto!";

@@ -172,6 +172,13 @@ TEST_F(StartupTest, HandOffThatOthersCouldWriteIsIgnoredWithAMessage) {
         ASSERT_EQ(win.boxes.shown.size(), 1u);
         EXPECT_TRUE(win.boxes.shown[0].text.contains(handOff));
     }
+    // Settings that make the run unattended: the refusal goes to standard error, not to a box
+    // nobody would answer, and the stored message is sent.
+    store({{"Nascosto", "True"}, {"Esci", "True"}});
+    win.boxes.shown.clear();
+    EXPECT_EQ(start().sends, 1);
+    EXPECT_TRUE(win.boxes.shown.empty());
+    store({{"Nascosto", ""}, {"Esci", ""}});
     // With the sticky bit a shared folder is safe again.
     chmod(QFile::encodeName(win.file("system")).constData(), 01777);
     writeHandOff("[Dati]\nDest=friend@x.it\n", 0600);
@@ -213,12 +220,23 @@ TEST_F(StartupTest, MissingServerOrSenderAsksUntilSetOrDeclined) {
     EXPECT_TRUE(r.window->ended());
 }
 
-TEST_F(StartupTest, ExitRoutineDeletesTheHandOffFile) {
-    writeHandOff("[Dati]\nDest=x@y.it\n");
+TEST_F(StartupTest, ExitRoutineDeletesOnlyAHandOffFileThatWasRead) {
+    // (file mode, deleted at exit): a file others could write was refused at start-up and
+    // stays; one that appears after start-up was never read and stays too.
+    const std::pair<mode_t, bool> cases[] = {{0600, true}, {0666, false}};
+    for (const auto& [mode, deleted] : cases) {
+        writeHandOff("[Dati]\nDest=x@y.it\n", mode);
+        win.boxes.shown.clear();
+        Run r = start();
+        r.window->Chiudi_Programma(0);
+        EXPECT_EQ(QFile::exists(handOff), !deleted) << std::oct << mode;
+        EXPECT_EQ(r.ends, 1);
+    }
+    QFile::remove(handOff);
     Run r = start();
+    writeHandOff("[Dati]\nDest=x@y.it\n");
     r.window->Chiudi_Programma(0);
-    EXPECT_FALSE(QFile::exists(handOff));
-    EXPECT_EQ(r.ends, 1);
+    EXPECT_TRUE(QFile::exists(handOff));
 }
 
 } // namespace

@@ -23,6 +23,7 @@ import base64
 import email
 import email.policy
 import json
+import logging
 import os
 import socket
 import ssl
@@ -129,6 +130,8 @@ def main():
     args = parser.parse_args()
     host, port, outdir = args.host, args.port, args.outdir
     LoggingSMTP.log = args.log
+    # aiosmtpd warns at every login about an attribute of its own.
+    logging.getLogger('mail.log').setLevel(logging.ERROR)
     options = {}
     login = tuple(args.login.split(':', 1)) if args.login else None
     if login:

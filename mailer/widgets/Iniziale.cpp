@@ -207,17 +207,18 @@ void Iniziale::Apertura() {
 
     const HandOffFile handOff(handOffPath());
     bool useHandOff = handOff.exists();
+    QString refusal;
     if (useHandOff) {
         const QString reason = handOff.distrustReason();
         if (!reason.isEmpty()) {
             useHandOff = false;
-            boxes.show(QStringLiteral("Il file %1 non è stato usato perché %2: il messaggio è stato "
-                                      "preparato dalle impostazioni e non verrà spedito "
-                                      "automaticamente da quel file.")
-                           .arg(handOff.path(), reason),
-                       MsgButtons::Ok, MsgIcon::Exclamation, QString(), this);
+            refusal = QStringLiteral("Il file %1 non è stato usato perché %2: il messaggio è stato "
+                                     "preparato dalle impostazioni e non verrà spedito "
+                                     "automaticamente da quel file.")
+                          .arg(handOff.path(), reason);
         }
     }
+    m_handOffRead = useHandOff;
     QString attachmentText;
     if (useHandOff) {
         const QString dati = QStringLiteral("Dati");
@@ -236,6 +237,13 @@ void Iniziale::Apertura() {
         attachmentText = m_settings.Leggi_Impostazione(QStringLiteral("Allegato"));
     }
     Tobox_Change(); // also when the text did not change
+    if (!refusal.isEmpty()) {
+        // A run the settings make unattended has nobody to answer a box.
+        if (m_autoSend == QLatin1String("True") && m_exitFlag == QLatin1String("True"))
+            std::fprintf(stderr, "velinor: %s\n", refusal.toLocal8Bit().constData());
+        else
+            boxes.show(refusal, MsgButtons::Ok, MsgIcon::Exclamation, QString(), this);
+    }
     for (const QString& path : splitAttachmentText(attachmentText))
         if (Paths::attributesReadable(path))
             addAttachment(path);
@@ -252,8 +260,10 @@ void Iniziale::endProgram(int status) {
 
 void Iniziale::Chiudi_Programma(int exitStatus) {
     m_session->closeConnection();
+    // Only the hand-off that this run trusted and read is used up; a file start-up refused
+    // may be another user's and stays as it is.
     const HandOffFile handOff(handOffPath());
-    if (handOff.exists())
+    if (m_handOffRead && handOff.exists())
         handOff.remove();
     close();
     endProgram(exitStatus);
@@ -262,8 +272,10 @@ void Iniziale::Chiudi_Programma(int exitStatus) {
 void Iniziale::closeEvent(QCloseEvent* event) {
     // Closing the window ends the program, so a send still running must not go on unseen:
     // dropping the connection ends every wait, the server discards the partial message, and
-    // the hand-off file stays for the next start.
-    m_session->closeConnection();
+    // the hand-off file stays for the next start. An unattended run ends here, reporting
+    // that its message was not sent.
+    m_session->abandon(QStringLiteral("finestra chiusa durante la spedizione: messaggio non "
+                                      "spedito."));
     QWidget::closeEvent(event);
 }
 

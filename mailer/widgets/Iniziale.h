@@ -118,6 +118,7 @@ private:
     QString m_autoSend;
     QString m_exitFlag;
     QString m_handOffPath;
+    bool m_handOffRead = false; // start-up trusted the hand-off file and filled the job from it
     bool m_ended = false;
     int m_exitStatus = 0;
 };

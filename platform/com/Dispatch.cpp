@@ -191,6 +191,9 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
     std::vector<Variant> prepared(n);
     std::unique_ptr<RefStorage[]> storage(new RefStorage[n ? n : 1]);
     std::vector<size_t> writeBack;
+    // What each converted reference held before the call: only a value the member changed
+    // goes back, so an argument left alone keeps the caller's type.
+    std::vector<Variant> passed(n);
     for (size_t i = 0; i < n; ++i) {
         const ParamInfo& p = m->params[i];
         const Variant* src = sources[i].arg;
@@ -221,8 +224,10 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
                     return argumentError(hr, p, sources[i].rgIndex, argErr);
             }
             prepared[i] = storage[i].bind(p.type, value);
-            if (src->isByRef())
+            if (src->isByRef()) {
                 writeBack.push_back(i);
+                passed[i] = prepared[i].dereferenced();
+            }
         } else if (p.type == VT_VARIANT) {
             prepared[i] = src->dereferenced();
         } else {
@@ -271,6 +276,8 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
     for (size_t i : writeBack) {
         const Variant& src = *sources[i].arg;
         const Variant value = prepared[i].dereferenced();
+        if (value == passed[i])
+            continue;
         if (src.type() == VT_VARIANT) {
             src.assignThrough(value);
             continue;

@@ -124,12 +124,27 @@ HRESULT moduleRegisterServer(const TypeLibInfo& lib, const QString& libraryPath)
 
 HRESULT moduleUnregisterServer(const TypeLibInfo& lib) {
     RegistryStore& reg = *Services::current().registry;
+    // Everything removable is removed; the first entry that could not be is what the caller
+    // hears about. An entry already gone is no failure.
+    QString failure;
+    HRESULT failureCode = S_OK;
+    const auto check = [&](RegStatus status, const QString& key) {
+        if (status == RegStatus::Ok || status == RegStatus::NotFound || !failure.isEmpty())
+            return;
+        failureCode =
+            key.startsWith(QLatin1String("TypeLib")) ? SELFREG_E_TYPELIB : SELFREG_E_CLASS;
+        failure = QStringLiteral("Impossibile rimuovere HKEY_CLASSES_ROOT\\%1: %2")
+                      .arg(key, reg.lastError());
+    };
+    const auto empty = [](RegStatus s) {
+        return s == RegStatus::NoMoreItems || s == RegStatus::NotFound;
+    };
     const auto entries = registrationEntries(lib, QStringLiteral("-"));
     // Every key the entries name, with the parents that registration created below the
     // well-known roots (CLSID, Interface, TypeLib stay).
     std::set<QString> keys;
     for (const RegistrationEntry& e : entries) {
-        reg.deleteValue(RegistryStore::ClassesRoot, e.key, e.name);
+        check(reg.deleteValue(RegistryStore::ClassesRoot, e.key, e.name), e.key);
         for (QString k = e.key;;) {
             if (k == QLatin1String("CLSID") || k == QLatin1String("Interface") ||
                 k == QLatin1String("TypeLib"))
@@ -146,11 +161,18 @@ HRESULT moduleUnregisterServer(const TypeLibInfo& lib) {
                      [](const QString& a, const QString& b) { return depth(a) > depth(b); });
     for (const QString& k : ordered) {
         QString name;
-        if (reg.enumKey(RegistryStore::ClassesRoot, k, 0, &name) == RegStatus::Ok ||
-            reg.enumValue(RegistryStore::ClassesRoot, k, 0, &name) == RegStatus::Ok)
+        const RegStatus subkey = reg.enumKey(RegistryStore::ClassesRoot, k, 0, &name);
+        const RegStatus value = reg.enumValue(RegistryStore::ClassesRoot, k, 0, &name);
+        if (subkey == RegStatus::Ok || value == RegStatus::Ok)
             continue; // someone else's entries live here
-        reg.deleteKey(RegistryStore::ClassesRoot, k);
+        if (!empty(subkey) || !empty(value)) {
+            check(empty(subkey) ? value : subkey, k); // the key could not be looked at
+            continue;
+        }
+        check(reg.deleteKey(RegistryStore::ClassesRoot, k), k);
     }
+    if (!failure.isEmpty())
+        return fail(failureCode, failure);
     return S_OK;
 }
 

@@ -41,8 +41,13 @@ QString modulePathOf(const void* address);
 } // namespace tarv::com
 
 // Defines the four exports of a component library from a function returning its type
-// library description.
+// library description. The library finds its own file from the address of an object with
+// internal linkage: an exported symbol's address would resolve to the first library in the
+// process that exports the same name.
 #define TARV_COM_DEFINE_EXPORTS(typeLibFunction)                                                   \
+    namespace {                                                                                    \
+    const char tarvModuleAnchor = 0;                                                               \
+    }                                                                                              \
     extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllGetClassObject(        \
         const tarv::com::CLSID& clsid, const tarv::com::IID& riid, void** ppv) {                   \
         return tarv::com::moduleGetClassObject(typeLibFunction(), clsid, riid, ppv);               \
@@ -51,9 +56,8 @@ QString modulePathOf(const void* address);
         return tarv::com::moduleCanUnloadNow();                                                    \
     }                                                                                              \
     extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllRegisterServer() {     \
-        return tarv::com::moduleRegisterServer(                                                    \
-            typeLibFunction(),                                                                     \
-            tarv::com::modulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)));           \
+        return tarv::com::moduleRegisterServer(typeLibFunction(),                                  \
+                                               tarv::com::modulePathOf(&tarvModuleAnchor));        \
     }                                                                                              \
     extern "C" __attribute__((visibility("default"))) tarv::com::HRESULT DllUnregisterServer() {   \
         return tarv::com::moduleUnregisterServer(typeLibFunction());                               \

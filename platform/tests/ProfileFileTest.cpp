@@ -31,6 +31,10 @@ TEST_F(ProfileFileTest, BufferSizeCutsLongValues) {
     const QString f = win.write("long.ini", "[Dati]\nAllegato=" + QByteArray(300, 'x') + "\n");
     EXPECT_EQ(ProfileFile::readString("Dati", "Allegato", "", f, 260).size(), 259);
     EXPECT_EQ(ProfileFile::readString("Dati", "Allegato", "", f).size(), 300);
+    // "è" is two bytes: a buffer with room for one of them leaves it out.
+    const QString g = win.write("accent.ini", "[Dati]\nTesto=aè\n");
+    EXPECT_EQ(ProfileFile::readString("Dati", "Testo", "", g, 3), "a");
+    EXPECT_EQ(ProfileFile::readString("Dati", "Testo", "", g, 4), "aè");
 }
 
 TEST_F(ProfileFileTest, WritesBuildTheWindowsLayout) {

@@ -46,6 +46,22 @@ TEST_F(RegistryStoreTest, KeysAreCaseInsensitiveKeepFirstSpellingAndIgnoreTraili
     EXPECT_EQ(reg.openKey(0x12345, "x"), RegStatus::InvalidHandle);
 }
 
+TEST_F(RegistryStoreTest, NamesStartingWithU_FEFFComeBackWhole) {
+    const QString bom(QChar(0xFEFF));
+    ASSERT_EQ(reg.createKey(HKCU, "Software\\" + bom + "\\" + bom + "x"), RegStatus::Ok);
+    ASSERT_EQ(reg.setValue(HKCU, "Software", "v", REG_SZ, RegistryStore::stringData(bom + "y")),
+              RegStatus::Ok);
+    QString name;
+    ASSERT_EQ(reg.enumKey(HKCU, "Software", 1, &name), RegStatus::Ok);
+    EXPECT_EQ(name, bom);
+    ASSERT_EQ(reg.enumKey(HKCU, "Software\\" + bom, 0, &name), RegStatus::Ok);
+    EXPECT_EQ(name, bom + "x");
+    uint32_t type = 0;
+    QByteArray data;
+    ASSERT_EQ(reg.queryValue(HKCU, "Software", "v", &type, &data), RegStatus::Ok);
+    EXPECT_EQ(RegistryStore::stringFromData(data), bom + "y");
+}
+
 TEST_F(RegistryStoreTest, ValuesTypesEmptyStringsAndEnumerationOrder) {
     ASSERT_EQ(reg.createKey(HKCU, "K"), RegStatus::Ok);
     EXPECT_EQ(reg.setValue(HKCU, "Missing", "a", REG_SZ, "x"), RegStatus::NotFound);
@@ -158,6 +174,32 @@ TEST_F(RegistryStoreTest, ReadOnlyStoreFailsWritesButStillReads) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     chmod(file.constData(), 0644);
     EXPECT_EQ(str(HKLM, "Software\\Admin", "v"), "kept");
+}
+
+int modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+TEST_F(RegistryStoreTest, TheUsersStoreIsPrivateTheMachineStoreIsNot) {
+    const mode_t saved = ::umask(022);
+    {
+        RegistryStore fresh(win.file("fresh"));
+        ASSERT_EQ(fresh.createKey(HKCU, "Software\Orvid"), RegStatus::Ok);
+        ASSERT_EQ(fresh.createKey(HKLM, "Software\Orvid"), RegStatus::Ok);
+    }
+    EXPECT_EQ(modeOf(win.file("fresh/registry")), 0700);
+    EXPECT_EQ(modeOf(win.file("fresh/registry/user.db")), 0600);
+    EXPECT_EQ(modeOf(win.file("fresh/registry/machine.db")), 0644);
+
+    // A store left readable by an earlier version is tightened when its owner opens it.
+    ASSERT_EQ(::chmod(QFile::encodeName(win.file("fresh/registry/user.db")).constData(), 0664), 0);
+    {
+        RegistryStore again(win.file("fresh"));
+        EXPECT_EQ(again.openKey(HKCU, "Software\Orvid"), RegStatus::Ok);
+    }
+    EXPECT_EQ(modeOf(win.file("fresh/registry/user.db")), 0600);
+    ::umask(saved);
 }
 
 TEST_F(RegistryStoreTest, ForeignOrDamagedFileIsNeverOverwritten) {

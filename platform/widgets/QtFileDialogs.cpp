@@ -28,7 +28,7 @@ QString QtFileDialogs::choose(const FileDialogRequest& request) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::ReadOnly, false);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmReplace);
         break;
     case FileDialogRequest::Folder:
         dialog.setFileMode(QFileDialog::Directory);

@@ -2,6 +2,7 @@
 #include <tarv/ctlBarcode.h>
 
 #include <QApplication>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <cstdio>
@@ -109,6 +110,12 @@ int main(int argc, char** argv) {
                                 .arg(option, value));
             const qint16 n = *number;
             if (option == QLatin1String("--type")) {
+                // The control draws its default symbol for any other number; from a script
+                // that would be a readable bar code of the wrong kind.
+                if (n < 0 || n > 2)
+                    return fail(QStringLiteral("valore non valido per --type: %1 (atteso 0, 1 "
+                                               "o 2)")
+                                    .arg(value));
                 typeGiven = true;
                 puts.push_back([n](tarv::ctlBarcode& c) { return c.setTipoCodice(n); });
             } else if (option == QLatin1String("--align")) {
@@ -142,7 +149,10 @@ int main(int argc, char** argv) {
         if (const tarv::BarcodeStatus s = put(control); !s)
             return fail(QStringLiteral("errore %1: %2").arg(s.number).arg(s.description));
     }
-    if (!control.picture().save(output, "PNG"))
+    // The picture goes to a file beside the output, which replaces the output only once the
+    // whole image is written: an image the format cannot hold leaves the old file as it was.
+    QSaveFile file(output);
+    if (!file.open(QIODevice::WriteOnly) || !control.picture().save(&file, "PNG") || !file.commit())
         return fail(QStringLiteral("impossibile scrivere il file %1").arg(output));
     return 0;
 }

@@ -119,43 +119,62 @@ TEST_F(BoundaryTest, MathReadsTextInTheUsersLocale) {
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
-// Math reads a double through the text the component layer writes for it: the decimals NDec
-// counts and the integer part Intero gives are those of that text, whatever the value.
+// Math reads a double through the text the component layer writes for it (15 significant
+// digits, the locale's comma, an exponent outside the plain range): the decimals NDec counts
+// and the integer part Intero gives are those of that text, whatever the value.
 TEST_F(BoundaryTest, MathReadsDoublesAsTheComponentLayerWritesThem) {
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
     if (!std::setlocale(LC_NUMERIC, "it_IT.UTF-8"))
         GTEST_SKIP() << "locale it_IT.UTF-8 not installed";
-    const double values[] = {0.5,
-                             1.0 / 3,
-                             2.0 / 3,
-                             1.005 * 100,
-                             1234567890.1234567,
-                             1e15,
-                             1e15 + 0.5,
-                             999999999999999.0,
-                             5.6789e-11,
-                             5.6789e-12,
-                             -0.07,
-                             123456789.125,
-                             1e-7,
-                             -1.25e-20,
-                             1.5e300,
-                             8.325,
-                             0.0,
-                             100.0,
-                             4.35 * 100};
+    struct Case {
+        double value;
+        int decimals;      // NDec
+        const char* whole; // Intero as text; nullptr: the number itself comes back
+    } cases[] = {
+        {0.5, 1, "0"},                         // 0,5
+        {1.0 / 3, 15, "0"},                    // 0,333333333333333
+        {2.0 / 3, 15, "0"},                    // 0,666666666666667
+        {1.005 * 100, 1, "100"},               // 100,5 (100.49999999999999 in binary)
+        {1234567890.1234567, 5, "1234567890"}, // 1234567890,12346
+        {1e15, 0, nullptr},                    // 1E+15
+        {1e15 + 0.5, 0, nullptr},              // 1E+15
+        {999999999999999.0, 0, nullptr},       // 999999999999999
+        {5.6789e-11, 15, "0"},                 // 0,000000000056789
+        {5.6789e-12, 8, "5"},                  // 5,6789E-12
+        {-0.07, 2, "-0"},                      // -0,07
+        {123456789.125, 3, "123456789"},       // 123456789,125
+        {1e-7, 7, "0"},                        // 0,0000001
+        {-1.25e-20, 6, "-1"},                  // -1,25E-20
+        {1.5e300, 6, "1"},                     // 1,5E+300
+        {8.325, 3, "8"},                       // 8,325
+        {0.0, 0, nullptr},                     // 0
+        {100.0, 0, nullptr},                   // 100
+        {4.35 * 100, 0, nullptr},              // 435 (434.99999999999994 in binary)
+    };
     auto m = make(Math::classInfo());
     Variant r;
-    for (double v : values) {
-        QString text;
-        ASSERT_TRUE(toText(Variant(v), &text)) << v;
-        const qsizetype at = text.indexOf(QLatin1Char(','));
-        ASSERT_EQ(call(m.get(), QStringLiteral("NDec"), {Variant(v)}, &r), S_OK) << v;
-        EXPECT_EQ(r, Variant(uint8_t(at < 0 ? 0 : text.size() - at - 1))) << v;
-        ASSERT_EQ(call(m.get(), QStringLiteral("Intero"), {Variant(v)}, &r), S_OK) << v;
-        EXPECT_EQ(r, at < 0 ? Variant(v) : Variant(text.left(at))) << v;
+    for (const Case& c : cases) {
+        ASSERT_EQ(call(m.get(), QStringLiteral("NDec"), {Variant(c.value)}, &r), S_OK) << c.value;
+        EXPECT_EQ(r, Variant(uint8_t(c.decimals))) << c.value;
+        ASSERT_EQ(call(m.get(), QStringLiteral("Intero"), {Variant(c.value)}, &r), S_OK) << c.value;
+        EXPECT_EQ(r, c.whole ? Variant(c.whole) : Variant(c.value)) << c.value;
     }
     std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+// An argument the member does not change comes back as the caller passed it, type included:
+// Round changes none of its arguments.
+TEST_F(BoundaryTest, ArgumentsAMemberLeavesAloneKeepTheirType) {
+    auto m = make(Math::classInfo());
+    Variant numero("15"), decimali(0.0), tipo(int32_t(1));
+    Variant r;
+    ASSERT_EQ(call(m.get(), QStringLiteral("Round"),
+                   {Variant::byRef(&numero), Variant::byRef(&decimali), Variant::byRef(&tipo)}, &r),
+              S_OK);
+    EXPECT_EQ(r, Variant(15.0));
+    EXPECT_EQ(numero, Variant("15"));
+    EXPECT_EQ(decimali, Variant(0.0));
+    EXPECT_EQ(tipo, Variant(int32_t(1)));
 }
 
 } // namespace

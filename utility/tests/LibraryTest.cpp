@@ -14,6 +14,10 @@
 #include <QProcess>
 #include <QThread>
 
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 using namespace tarv;
@@ -400,12 +404,13 @@ TEST_F(LibraryTest, TarvCallDrivesShellManAndAltro) {
         tarvCall({"TarvUtility.ShellMan", "SetVar(\"prova.ini\", \"Dati\", \"Testo\", \"a\\tb\")",
                   "GetVar(\"prova.ini\", \"dati\", \"testo\")", "RemoveNullChars(\"a\\0b\")",
                   "GetDOSPathName(\"/una cartella/lungo nome.txt\")", "DyrSistema",
-                  "FileEsiste(\"" + doc + "\")", "GetDefaultPrinter",
+                  "FileEsiste(\"" + doc + "\")", "FileEsiste(\"" + win.path() + "\")",
+                  "FileEsiste(\"" + win.file("manca") + "\")", "GetDefaultPrinter",
                   "SetDefaultPrinter(\"Ufficio,CUPS,lp\")", "PrintDocument(0, \"" + doc + "\")",
                   "OpenDocument(0, \"" + doc + "\")"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out,
-              "a\tb\nab\n/una cartella/lungo nome.txt\n" + win.path() + "/system/\nTrue\n?\n");
+    EXPECT_EQ(r.out, "a\tb\nab\n/una cartella/lungo nome.txt\n" + win.path() +
+                         "/system/\nTrue\nTrue\nFalse\n?\n");
     // The print service is asked for its default by GetDefaultPrinter and by the save.
     EXPECT_EQ(commands(4),
               QStringList({"lpstat -d", "lpstat -d", "lp -d Ufficio " + doc, "xdg-open " + doc}));
@@ -419,6 +424,67 @@ TEST_F(LibraryTest, TarvCallDrivesShellManAndAltro) {
     r = tarvCall({"TarvUtility.Altro", "Spegni_Pc(spegni, False)"});
     EXPECT_EQ(r.out, "Tipo -> 9\n");
     EXPECT_EQ(commands(5).mid(4), QStringList("systemctl poweroff --check-inhibitors=yes"));
+}
+
+TEST_F(LibraryTest, UnregistrationThatRemovesNothingFails) {
+    registerLibrary();
+    const QString lib = QFileInfo(QStringLiteral(TARV_UTILITY_LIB)).canonicalFilePath();
+    const QString inproc =
+        QStringLiteral("CLSID\\") + CLSID_Math.toString() + QStringLiteral("\\InprocServer32");
+    const QByteArray machine = QFile::encodeName(win.file("registry/machine.db"));
+    const auto expectFailure = [](const ToolRun& r) {
+        EXPECT_EQ(r.status, 1) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains("DllUnregisterServer") &&
+                    r.err.contains("Impossibile rimuovere HKEY_CLASSES_ROOT\\"))
+            << r.err.toStdString();
+        EXPECT_FALSE(r.out.contains("riuscito")) << r.out.toStdString();
+    };
+
+    // A store the user may only read: an administrator's, seen by an ordinary user.
+    if (geteuid() == 0) {
+        ::chmod(QFile::encodeName(win.path()).constData(), 0755);
+        ::chmod(QFile::encodeName(win.file("registry")).constData(), 0755);
+        expectFailure(
+            run(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                            QStringLiteral(TARV_REGSVR), "-u", lib}));
+    } else {
+        ::chmod(machine.constData(), 0444);
+        expectFailure(regsvr({QStringLiteral("-u"), lib}));
+        ::chmod(machine.constData(), 0644);
+    }
+    EXPECT_EQ(classesValue(inproc), lib);
+
+    // A damaged store.
+    const QByteArray damaged = "not a registry store\n";
+    win.write("registry/machine.db", damaged);
+    expectFailure(regsvr({QStringLiteral("-u"), lib}));
+    EXPECT_EQ(TestWindowsDir::read(win.file("registry/machine.db")), damaged);
+}
+
+// A host linked with the bar code library registers the utility library: each library must
+// name its own file, whatever else the process holds.
+TEST_F(LibraryTest, RegistrationNamesTheLibrarysOwnFileWithAnotherLibraryLoaded) {
+    const QString lib = QFileInfo(QStringLiteral(TARV_UTILITY_LIB)).canonicalFilePath();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // A store of the child's own: the parent's database handles stay with the parent.
+        RegistryStore store(win.path());
+        Services services;
+        services.registry = &store;
+        ScopedServices scope(services);
+        if (!dlopen(TARV_BARCODE_LIB, RTLD_NOW | RTLD_GLOBAL))
+            _exit(10);
+        void* utility = dlopen(TARV_UTILITY_LIB, RTLD_NOW | RTLD_LOCAL);
+        auto reg = utility ? reinterpret_cast<HRESULT (*)()>(dlsym(utility, "DllRegisterServer"))
+                           : nullptr;
+        _exit(!reg ? 11 : reg() == S_OK ? 0 : 12);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(classesValue(QStringLiteral("CLSID\\") + CLSID_Math.toString() + "\\InprocServer32"),
+              lib);
 }
 
 } // namespace
