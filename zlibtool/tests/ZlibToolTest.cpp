@@ -132,6 +132,10 @@ TEST_F(ZlibToolTest, FailuresCarryANumberAndLeaveTheDestinationAlone) {
                                           QFile::ReadOther | QFile::ExeOther);
     QFile::setPermissions(locked,
                           QFile::ReadOther | QFile::ExeOther | QFile::ReadOwner | QFile::ExeOwner);
+    // The registration is in the machine store, which others may read; its folder is private.
+    QFile::setPermissions(win.file(QStringLiteral("registry")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                              QFile::ReadOther | QFile::ExeOther);
     const ToolRun denied = call(
         {put("InputFile", src), put("OutputFile", locked + "/a.zl"), QStringLiteral("Compress")},
         {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
