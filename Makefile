@@ -89,7 +89,7 @@ install: build
 	sed 's|@VELINOR@|$(TARV_WINDIR)/system/velinor|' mailer/resources/velinor.desktop.in \
 	  > "$(PREFIX)/share/applications/velinor.desktop"
 	@if [ -x "$(PREFIX)/bin/tarv-regsvr" ]; then \
-	  for lib in $(PREFIX)/lib/libTarvUtility.so $(PREFIX)/lib/libTarvBarcode.so; do \
+	  for lib in $(PREFIX)/lib/libTarvUtility.so $(PREFIX)/lib/libTarvBarcode.so $(PREFIX)/lib/libZlibTool.so; do \
 	    [ -f $$lib ] && "$(PREFIX)/bin/tarv-regsvr" $$lib || true; done; fi
 	@echo "Velinor installed in $(TARV_WINDIR)/system; tools in $(PREFIX)/bin"
 

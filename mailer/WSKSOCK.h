@@ -1,32 +1,22 @@
 #pragma once
 
+#include "LocalAddress.h"
+
 #include <QString>
 
 #include <cstdint>
 
 namespace tarv {
 
-// The socket module: name resolution, the local host's name and address, and the English
-// texts of the socket error codes. Addresses are IPv4 in network byte order; kNoAddress
-// (all bits set) stands for a host that was not found.
+// The socket module: the local-address routine (shared with the library, LocalAddress.h) and
+// the English texts of the socket error codes.
 namespace WSKSOCK {
 
-constexpr std::uint32_t kNoAddress = 0xFFFFFFFFu;
-
-std::uint32_t ResolveHost(const QString& host);
-QString AddressToText(std::uint32_t address);
-QString HostAddressText(const QString& host);
-QString LocalHostName();
-QString LocalAddress();
 QString SocketErrorText(int code);
 
 // The Winsock number of a POSIX errno value, so that the texts above describe what went
 // wrong. Unknown values map to themselves.
 int winsockError(int posixErrno);
-
-// The connectivity test: true when the local host has an address other than the loopback
-// address "127.0.0.1" (an unresolvable name gives "255.255.255.255", which counts as on line).
-bool Connessione_Attiva();
 
 } // namespace WSKSOCK
 } // namespace tarv

@@ -22,9 +22,29 @@ public:
     enum class DialResult { Started, NoDialer, StartFailed };
     // Starts the dialler of a command line from dialCommand: the program named by
     // $TARV_DIALER, with the entry name as its one argument, detached and not waited for.
-    static DialResult startDialer(const QString& commandLine);
+    // `confirm` stands for the Enter key pressed in the dialler's confirmation: one line end
+    // waits on the dialler's standard input.
+    static DialResult startDialer(const QString& commandLine, bool confirm = false);
     // The user's words for a result other than Started.
     static QString dialFailureText(DialResult result);
+
+    // Editing the phone book. Every change rewrites the file in one step and keeps the bytes
+    // of every other entry and of every other key of the entry it changes. A refused change
+    // returns the user's words for the refusal and leaves the file as it was; "" is success.
+    //
+    // Names are taken without their outer blanks and are refused when they would not read
+    // back as the same entry: empty, with a line break or a bracket, longer than the
+    // platform's 256 bytes, or already used by another entry (compared without regard to
+    // case, as the platform looks entries up).
+    static QString checkName(const QString& name, const QString& renaming = QString());
+    static QString createEntry(const QString& name, const QString& phoneNumber);
+    static QString renameEntry(const QString& name, const QString& newName);
+    static QString setPhoneNumber(const QString& name, const QString& phoneNumber);
+    static QString deleteEntry(const QString& name);
+    static QString phoneNumber(const QString& name);
+
+    // An active dial-up connection: a ppp network interface that is up.
+    static bool connectionActive();
 };
 
 } // namespace tarv

@@ -8,6 +8,7 @@
 #include "WindowHost.h"
 
 #include <QProcess>
+#include <QTemporaryFile>
 
 #include <unistd.h>
 
@@ -66,6 +67,22 @@ public:
         p.setArguments(arguments);
         p.setWorkingDirectory(workingDirectory);
         p.setStandardInputFile(QProcess::nullDevice());
+        if (!isatty(STDOUT_FILENO))
+            p.setStandardOutputFile(QProcess::nullDevice());
+        if (!isatty(STDERR_FILENO))
+            p.setStandardErrorFile(QProcess::nullDevice());
+        return p.startDetached();
+    }
+    bool startDetachedWithInput(const QString& program, const QStringList& arguments,
+                                const QByteArray& input) override {
+        // The child opens the file before it runs the program, so it may go once started.
+        QTemporaryFile keys;
+        if (!keys.open() || keys.write(input) != input.size() || !keys.flush())
+            return false;
+        QProcess p;
+        p.setProgram(program);
+        p.setArguments(arguments);
+        p.setStandardInputFile(keys.fileName());
         if (!isatty(STDOUT_FILENO))
             p.setStandardOutputFile(QProcess::nullDevice());
         if (!isatty(STDERR_FILENO))

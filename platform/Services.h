@@ -18,6 +18,10 @@ public:
     virtual ~ProcessStarter() = default;
     virtual bool startDetached(const QString& program, const QStringList& arguments,
                                const QString& workingDirectory = QString()) = 0;
+    // The same, with `input` waiting on the program's standard input (keys for a program
+    // that asks before it acts).
+    virtual bool startDetachedWithInput(const QString& program, const QStringList& arguments,
+                                        const QByteArray& input) = 0;
 };
 
 // The platform services a part of the suite uses. Programs pass them in; the component

@@ -1,6 +1,12 @@
 #include "CMouseWheel.h"
 
+#include "ComPtr.h"
+#include "Conversions.h"
+#include "DispatchCall.h"
+#include "LibraryWindows.h"
+#include "Module.h"
 #include "TypeLibrary.h"
+#include "WindowHost.h"
 
 namespace tarv::utility {
 
@@ -89,16 +95,70 @@ HRESULT CMouseWheel::raiseMouseWheel(int16_t* cancel) {
     return m_events.point().fire(1, args);
 }
 
+namespace {
+
+// The module state of the hook, one per thread: the instance that last hooked a window here.
+// It stays referenced after unhooking, until another hook on the thread replaces it.
+struct WheelState {
+    ComPtr<CMouseWheel> hooked;
+};
+
+// What the hook does for each wheel event: raise MouseWheel on the hooked instance and stop
+// the event when the handlers left the cancel flag set.
+bool onWheel() {
+    ComPtr<CMouseWheel> instance = moduleState<WheelState>().hooked;
+    if (!instance)
+        return false;
+    instance->FireMouseWheel();
+    int16_t cancel = 0;
+    instance->get_MouseWheelCancel(&cancel);
+    return cancel != 0;
+}
+
+} // namespace
+
+HRESULT CMouseWheel::formHandle(qint64* hwnd) {
+    if (!m_form)
+        return raise(controlError(91), QStringLiteral("Variabile oggetto o variabile del blocco "
+                                                      "With non impostata"));
+    Variant value;
+    ErrorInfo error;
+    if (FAILED(getProperty(m_form, QStringLiteral("hwnd"), &value, &error)))
+        return raise(error.number, error.description);
+    Variant handle;
+    if (HRESULT hr = changeType(value, VT_I4, &handle); FAILED(hr))
+        return raise(hr);
+    *hwnd = qint64(uint32_t(handle.toI4()));
+    return S_OK;
+}
+
 HRESULT CMouseWheel::SubClassHookForm() {
-    return notImplemented("SubClassHookForm");
+    LibraryWindows* windows = libraryWindows();
+    if (!windows)
+        return raise(controlError(5), noWindowDescription());
+    qint64 hwnd = 0;
+    if (HRESULT hr = formHandle(&hwnd); FAILED(hr))
+        return hr;
+    if (const QString problem = windows->hookWheel(hwnd, &onWheel); !problem.isEmpty())
+        return raise(controlError(5), problem);
+    ComPtr<CMouseWheel> self(this);
+    moduleState<WheelState>().hooked = self;
+    return S_OK;
 }
 
 HRESULT CMouseWheel::SubClassUnHookForm() {
-    return notImplemented("SubClassUnHookForm");
+    LibraryWindows* windows = libraryWindows();
+    if (!windows)
+        return raise(controlError(5), noWindowDescription());
+    qint64 hwnd = 0;
+    if (HRESULT hr = formHandle(&hwnd); FAILED(hr))
+        return hr;
+    windows->unhookWheel(hwnd);
+    return S_OK;
 }
 
 HRESULT CMouseWheel::FireMouseWheel() {
-    return notImplemented("FireMouseWheel");
+    return raiseMouseWheel(&m_mouseWheelCancel);
 }
 
 } // namespace tarv::utility

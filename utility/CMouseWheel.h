@@ -30,6 +30,8 @@ protected:
 
 private:
     ~CMouseWheel() override;
+    // The window handle of Form, read through dispatch.
+    HRESULT formHandle(qint64* hwnd);
     com::ConnectionPointContainer m_events;
     IDispatch* m_form = nullptr;
     int16_t m_mouseWheelCancel = 0;

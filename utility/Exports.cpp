@@ -6,6 +6,8 @@
 TARV_COM_DEFINE_EXPORTS(tarv::utility::typeLibrary)
 
 namespace {
-// The library's window host is offered as soon as the library is loaded.
-const bool g_windowHostOffered = (tarv::utility::offerLibraryWindowHost(), true);
+// The library's window host is offered, and its windows put at the classes' disposal, as
+// soon as the library is loaded; whether a window may open is decided when a member asks.
+const bool g_widgetsReady =
+    (tarv::utility::offerLibraryWindowHost(), tarv::utility::installLibraryWindows(), true);
 } // namespace

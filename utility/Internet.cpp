@@ -1,6 +1,9 @@
 #include "Internet.h"
 
+#include "LibraryWindows.h"
+#include "LocalAddress.h"
 #include "TypeLibrary.h"
+#include "WindowHost.h"
 
 namespace tarv::utility {
 
@@ -35,20 +38,32 @@ const ClassInfo& Internet::classInfo() {
     return info;
 }
 
-HRESULT Internet::IsConnected2Internet(VARIANT_BOOL*) {
-    return notImplemented("IsConnected2Internet");
+HRESULT Internet::IsConnected2Internet(VARIANT_BOOL* result) {
+    // The address is asked afresh for each comparison, as the class always did.
+    const bool loopback =
+        WSKSOCK::LocalAddress().compare(QLatin1String("127.0.0.1"), Qt::CaseInsensitive) == 0;
+    const bool connected = !loopback && !WSKSOCK::LocalAddress().isEmpty();
+    return give(result, connected ? VARIANT_TRUE : VARIANT_FALSE);
 }
 
-HRESULT Internet::MyIP(QString*) {
-    return notImplemented("MyIP");
+HRESULT Internet::MyIP(QString* result) {
+    return give(result, WSKSOCK::LocalAddress());
 }
 
-HRESULT Internet::Visualizza_Lista_Conn(VARIANT_BOOL*) {
-    return notImplemented("Visualizza_Lista_Conn");
+HRESULT Internet::Visualizza_Lista_Conn(VARIANT_BOOL* Auto) {
+    return showWindow(Auto);
 }
 
-HRESULT Internet::Connetti_Pred(VARIANT_BOOL*) {
-    return notImplemented("Connetti_Pred");
+HRESULT Internet::Connetti_Pred(VARIANT_BOOL* Auto) {
+    return showWindow(Auto);
+}
+
+HRESULT Internet::showWindow(const VARIANT_BOOL* automatico) {
+    LibraryWindows* windows = libraryWindows();
+    if (!windows)
+        return raise(controlError(5), noWindowDescription());
+    const QString problem = windows->showConnessioni(automatico && *automatico != VARIANT_FALSE);
+    return problem.isEmpty() ? S_OK : raise(controlError(5), problem);
 }
 
 } // namespace tarv::utility

@@ -15,6 +15,9 @@ public:
     HRESULT MyIP(QString* result) override;
     HRESULT Visualizza_Lista_Conn(VARIANT_BOOL* Auto) override;
     HRESULT Connetti_Pred(VARIANT_BOOL* Auto) override;
+
+private:
+    HRESULT showWindow(const VARIANT_BOOL* automatico);
 };
 
 } // namespace tarv::utility

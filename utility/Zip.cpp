@@ -1,6 +1,8 @@
 #include "Zip.h"
 
+#include "LibraryWindows.h"
 #include "TypeLibrary.h"
+#include "WindowHost.h"
 
 namespace tarv::utility {
 
@@ -74,11 +76,21 @@ HRESULT Zip::put_Auto_Chiusura(VARIANT_BOOL value) {
 }
 
 HRESULT Zip::Zippa() {
-    return notImplemented("Zippa");
+    return showWindow(false);
 }
 
 HRESULT Zip::UnZippa() {
-    return notImplemented("UnZippa");
+    return showWindow(true);
+}
+
+HRESULT Zip::showWindow(bool expand) {
+    LibraryWindows* windows = libraryWindows();
+    if (!windows)
+        return raise(controlError(5), noWindowDescription());
+    const QString problem =
+        windows->showZip({expand, m_sorgente, m_destinazione, m_autoAvvio != VARIANT_FALSE,
+                          m_autoChiusura != VARIANT_FALSE});
+    return problem.isEmpty() ? S_OK : raise(controlError(5), problem);
 }
 
 } // namespace tarv::utility

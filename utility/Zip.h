@@ -23,6 +23,7 @@ public:
     HRESULT UnZippa() override;
 
 private:
+    HRESULT showWindow(bool expand);
     // The public variables.
     QString m_sorgente;
     QString m_destinazione;

@@ -70,10 +70,16 @@ public:
         QString program;
         QStringList arguments;
         QString workingDirectory;
+        QByteArray input;
     };
     bool startDetached(const QString& program, const QStringList& arguments,
                        const QString& workingDirectory) override {
-        started.push_back({program, arguments, workingDirectory});
+        started.push_back({program, arguments, workingDirectory, {}});
+        return succeed;
+    }
+    bool startDetachedWithInput(const QString& program, const QStringList& arguments,
+                                const QByteArray& input) override {
+        started.push_back({program, arguments, QString(), input});
         return succeed;
     }
     std::vector<Start> started;

@@ -17,7 +17,6 @@ using namespace tarv::utility;
 
 namespace {
 
-
 class BoundaryTest : public WindowsDirTest {
 protected:
     ComPtr<IDispatch> make(const ClassInfo& c) {

@@ -16,4 +16,8 @@ void offerLibraryWindowHost();
 // (check canShowWindows() first and fail the call with noWindowDescription()).
 QWidget* parentWindow(qint64 handle = 0);
 
+// Puts the library's windows at the classes' disposal (LibraryWindows). The shared library
+// does it when it is loaded; tests that link the parts call it themselves.
+void installLibraryWindows();
+
 } // namespace tarv::utility

@@ -1,0 +1,294 @@
+// The compression windows with the registered compression control, as Zip shows them.
+#include "ZipWindow.h"
+#include "ComPtr.h"
+#include "DispatchCall.h"
+#include "TestWindowsDir.h"
+#include "UtilityWidgets.h"
+#include "Zip.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTimer>
+
+#include <thread>
+#include <unistd.h>
+
+using namespace tarv;
+using namespace tarv::com;
+using namespace tarv::utility;
+
+namespace {
+
+class ZipWindowTest : public WindowsDirTest {
+protected:
+    void SetUp() override {
+        installLibraryWindows();
+        QProcess regsvr;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TARV_WINDIR"), win.path());
+        regsvr.setProcessEnvironment(env);
+        regsvr.start(QStringLiteral(TARV_REGSVR), {QStringLiteral(TARV_ZLIBTOOL_LIB)});
+        ASSERT_TRUE(regsvr.waitForFinished(30000));
+        ASSERT_EQ(regsvr.exitCode(), 0);
+    }
+    // Runs Zippa or UnZippa through dispatch, as a host does.
+    HRESULT run(bool expand, const QString& source, const QString& destination, bool autoAvvio,
+                bool autoChiusura) {
+        ComPtr<IDispatch> zip;
+        createAndQuery<Zip>(IID_IDispatch, reinterpret_cast<void**>(zip.put()));
+        putProperty(zip.get(), QStringLiteral("Sorgente"), Variant(source));
+        putProperty(zip.get(), QStringLiteral("Destinazione"), Variant(destination));
+        putProperty(zip.get(), QStringLiteral("Auto_Avvio"), Variant(autoAvvio));
+        putProperty(zip.get(), QStringLiteral("Auto_Chiusura"), Variant(autoChiusura));
+        return call(zip.get(), expand ? QStringLiteral("UnZippa") : QStringLiteral("Zippa"), {});
+    }
+    std::vector<QString> texts() const {
+        std::vector<QString> t;
+        for (const MessageBoxRequest& r : win.boxes.shown)
+            t.push_back(r.text);
+        return t;
+    }
+};
+
+// Closes the open compression window from inside its modal loop.
+void closeSoon() {
+    QTimer::singleShot(300, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<ZipWindow*>(w) && w->isVisible())
+                w->close();
+    });
+}
+
+TEST_F(ZipWindowTest, ValidationsAndTheSourceChangeRule) {
+    const QString present = win.write(QStringLiteral("dati.txt"), "x");
+    const QString missing = win.file(QStringLiteral("manca.txt"));
+    const struct Case {
+        bool expand;
+        QString source;
+        QString destination;
+        QString message;
+    } cases[] = {
+        {false, "", "", "Inserire il file da comprimere."},
+        {true, "", "", "Inserire il file compresso."},
+        {false, missing, "x.zl", "Il file indicato non esiste."},
+        {false, present, "", "Selezionare un nome per il file compresso."},
+        {true, present, "", "Selezionare un nome per il file decompresso."},
+    };
+    for (const Case& c : cases) {
+        win.boxes.shown.clear();
+        win.boxes.beeps = 0;
+        std::unique_ptr<ZipWindow> w(c.expand ? static_cast<ZipWindow*>(new frmUnZippa)
+                                              : static_cast<ZipWindow*>(new frmZippa));
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
+        w->setSource(c.source);
+        w->lblFileDest->setText(c.destination);
+        w->cmdCmprimi_Click();
+        ASSERT_EQ(win.boxes.shown.size(), 1u) << c.message.toStdString();
+        EXPECT_EQ(win.boxes.shown[0].text, c.message);
+        EXPECT_EQ(win.boxes.shown[0].icon, MsgIcon::Information);
+        EXPECT_EQ(win.boxes.beeps, 1);
+    }
+    const struct Rule {
+        bool expand;
+        QString source;
+        QString proposed;
+    } rules[] = {{false, "/a/b.txt", "/a/b.txt.zl"},
+                 {true, "/a/b.txt.zl", "/a/b.txt"},
+                 {true, "/a/b.gz", "/a/b"},
+                 {true, "ab", ""}};
+    for (const Rule& r : rules) {
+        std::unique_ptr<ZipWindow> w(r.expand ? static_cast<ZipWindow*>(new frmUnZippa)
+                                              : static_cast<ZipWindow*>(new frmZippa));
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
+        w->setSource(r.source);
+        EXPECT_EQ(w->lblFileDest->text(), r.proposed);
+    }
+}
+
+TEST_F(ZipWindowTest, ReplaceAnsweredNoKeepsTheFileAndYesReplacesIt) {
+    QByteArray data;
+    for (int i = 0; i < 5000; ++i)
+        data += "movimento " + QByteArray::number(i) + "\n";
+    const QString src = win.write(QStringLiteral("mov.txt"), data);
+    const QString dest = win.write(QStringLiteral("mov.txt.zl"), "vecchio");
+    frmZippa w;
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    w.setSource(src);
+    win.boxes.answer(MsgAnswer::No);
+    w.cmdCmprimi_Click();
+    EXPECT_EQ(texts(), (std::vector<QString>{"Il file '" + dest + "' esiste già: sostituire?",
+                                             "Operazione interrotta dall'utente."}));
+    EXPECT_EQ(TestWindowsDir::read(dest), "vecchio");
+    win.boxes.shown.clear();
+    win.boxes.answer(MsgAnswer::Yes);
+    w.cmdCmprimi_Click();
+    ASSERT_EQ(win.boxes.shown.size(), 2u);
+    EXPECT_EQ(win.boxes.shown[1].text, "File compresso con successo");
+    EXPECT_EQ(w.lblDimIn->text(), QLocale::system().toString(qint64(data.size())) + " Bytes");
+    EXPECT_EQ(w.lblDimOut->text(), QLocale::system().toString(QFileInfo(dest).size()) + " Bytes");
+    EXPECT_TRUE(w.lblStatus->text().startsWith("Compresso: ")) << w.lblStatus->text().toStdString();
+    QProcess gz;
+    gz.start(QStringLiteral("gzip"), {QStringLiteral("-dc"), dest});
+    gz.waitForFinished();
+    EXPECT_EQ(gz.readAllStandardOutput(), data);
+}
+
+TEST_F(ZipWindowTest, UnattendedRoundTripClosesSilently) {
+    const QByteArray data = QByteArray(200000, 'z') + "fine";
+    const QString src = win.write(QStringLiteral("a.dat"), data);
+    ASSERT_EQ(run(false, src, src + ".zl", true, true), S_OK);
+    ASSERT_EQ(run(true, src + ".zl", win.file(QStringLiteral("b.dat")), true, true), S_OK);
+    EXPECT_TRUE(win.boxes.shown.empty()) << win.boxes.shown[0].text.toStdString();
+    EXPECT_EQ(TestWindowsDir::read(win.file(QStringLiteral("b.dat"))), data);
+}
+
+TEST_F(ZipWindowTest, AutoStartWithAMissingSourceStaysOpen) {
+    closeSoon();
+    ASSERT_EQ(run(false, win.file(QStringLiteral("manca.txt")), QString(), true, true), S_OK);
+    EXPECT_EQ(texts(), std::vector<QString>{"Il file indicato non esiste."});
+    EXPECT_EQ(win.boxes.beeps, 1);
+}
+
+TEST_F(ZipWindowTest, ZeroByteSourceAndFailuresInTheErrorBox) {
+    const QString empty = win.write(QStringLiteral("vuoto.txt"), {});
+    const QString corrupt = win.write(QStringLiteral("rotto.zl"),
+                                      QByteArray("\x1f\x8b\x08\0\0\0\0\0\0\x03garbage", 18));
+    const QString kept = win.write(QStringLiteral("rotto"), "precedente");
+    const struct Case {
+        bool expand;
+        QString source;
+        QString destination;
+        QString title; // "" = success
+        QString dimIn;
+    } cases[] = {
+        {false, empty, empty + ".zl", "", " Bytes"},
+        {true, corrupt, kept, "Errore 321", "18 Bytes"},
+        {false, empty, win.file(QStringLiteral("manca/x.zl")), "Errore 76", " Bytes"},
+    };
+    for (const Case& c : cases) {
+        win.boxes.shown.clear();
+        std::unique_ptr<ZipWindow> w(c.expand ? static_cast<ZipWindow*>(new frmUnZippa)
+                                              : static_cast<ZipWindow*>(new frmZippa));
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
+        w->setSource(c.source);
+        w->lblFileDest->setText(c.destination);
+        win.boxes.answer(MsgAnswer::Yes);
+        w->cmdCmprimi_Click();
+        EXPECT_EQ(w->lblDimIn->text(), c.dimIn);
+        const MessageBoxRequest& last = win.boxes.shown.back();
+        if (c.title.isEmpty()) {
+            EXPECT_EQ(last.icon, MsgIcon::Information);
+            continue;
+        }
+        EXPECT_EQ(last.title, c.title);
+        EXPECT_EQ(last.icon, MsgIcon::Critical);
+        EXPECT_FALSE(last.text.isEmpty());
+        EXPECT_EQ(w->lblDimOut->text(), "0");
+    }
+    EXPECT_EQ(TestWindowsDir::read(kept), "precedente");
+}
+
+TEST_F(ZipWindowTest, OneWindowPerGuiThread) {
+    // A second Zippa while the window is open is refused; so is a call on another thread.
+    HRESULT again = S_OK;
+    QTimer::singleShot(100, [&] {
+        again = run(false, QString(), QString(), false, false);
+        closeSoon();
+    });
+    ASSERT_EQ(run(false, QString(), QString(), false, false), S_OK);
+    EXPECT_TRUE(FAILED(again));
+    QString description;
+    std::thread other([&] {
+        ComPtr<IDispatch> zip;
+        createAndQuery<Zip>(IID_IDispatch, reinterpret_cast<void**>(zip.put()));
+        ErrorInfo e;
+        call(zip.get(), QStringLiteral("Zippa"), {}, nullptr, &e);
+        description = e.description;
+    });
+    other.join();
+    EXPECT_TRUE(description.contains(QLatin1String("thread"))) << description.toStdString();
+}
+
+TEST_F(ZipWindowTest, SourceButtonAsksThroughOpenFNFromTheHomeFolder) {
+    const struct Case {
+        bool expand;
+        const char* title;
+        const char* proposed;
+    } cases[] = {{false, "File da comprimere", "/dati/listino.csv.zl"},
+                 {true, "File compressi zl|*.zl", "/dati/listino."}};
+    for (const Case& c : cases) {
+        win.dialogs.requests.clear();
+        win.dialogs.results = {QStringLiteral("/dati/listino.csv")};
+        std::unique_ptr<ZipWindow> w(c.expand ? static_cast<ZipWindow*>(new frmUnZippa)
+                                              : static_cast<ZipWindow*>(new frmZippa));
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
+        w->Command1_Click();
+        ASSERT_EQ(win.dialogs.requests.size(), 1u);
+        const FileDialogRequest& r = win.dialogs.requests[0];
+        EXPECT_EQ(r.kind, FileDialogRequest::Open);
+        EXPECT_EQ(r.title, c.title);
+        EXPECT_EQ(r.initialDirectory, QDir::homePath());
+        EXPECT_EQ(r.filter, "Tutti i file|*.*");
+        EXPECT_EQ(w->txtFileSource->text(), "/dati/listino.csv");
+        EXPECT_EQ(w->lblFileDest->text(), c.proposed);
+    }
+}
+
+// tarv-call as a GUI host on the offscreen display, as a script drives the library: Zip's
+// variables, then windows that run and close by themselves; Internet's answers.
+TEST_F(ZipWindowTest, TarvCallDrivesZipAndInternetAsAGuiHost) {
+    auto tool = [&](const QStringList& command) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TARV_WINDIR"), win.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.start(command.first(), command.mid(1));
+        p.closeWriteChannel();
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+        }
+        const int status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        return std::make_pair(status, out + QString::fromUtf8(p.readAllStandardError()));
+    };
+    ASSERT_EQ(tool({TARV_REGSVR, TARV_UTILITY_LIB}).first, 0);
+    // Text and noise over more than one block of the control.
+    QByteArray data;
+    for (int i = 0; data.size() < 3 * 1024 * 1024; ++i) {
+        data += "riga " + QByteArray::number(i) + " del registro\n";
+        if (i % 64 == 0)
+            for (int k = 0; k < 256; ++k)
+                data += char(QRandomGenerator::global()->generate());
+    }
+    const QString src = win.write(QStringLiteral("registro.dat"), data);
+    const QString copy = win.file(QStringLiteral("copia.dat"));
+    const QString unattended = QStringLiteral("Auto_Avvio=True");
+    auto zip = tool({TARV_CALL, "TarvUtility.Zip", "Sorgente=\"" + src + "\"",
+                     "Destinazione=\"" + src + ".zl\"", unattended, "Auto_Chiusura=True", "Zippa"});
+    ASSERT_EQ(zip.first, 0) << zip.second.toStdString();
+    EXPECT_EQ(tool({"gzip", "-t", src + ".zl"}).first, 0);
+    auto unzip =
+        tool({TARV_CALL, "TarvUtility.Zip", "Sorgente=\"" + src + ".zl\"",
+              "Destinazione=\"" + copy + "\"", unattended, "Auto_Chiusura=True", "UnZippa"});
+    ASSERT_EQ(unzip.first, 0) << unzip.second.toStdString();
+    EXPECT_EQ(TestWindowsDir::read(copy), data);
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs a host name of its own";
+    // A dotted host name is the machine's own address.
+    const auto internet = tool({"unshare", "-u", "sh", "-c",
+                                "hostname 10.1.2.3 && exec \"$0\" TarvUtility.Internet "
+                                "IsConnected2Internet MyIP",
+                                TARV_CALL});
+    EXPECT_EQ(internet.first, 0) << internet.second.toStdString();
+    EXPECT_TRUE(internet.second.startsWith(QStringLiteral("True\n10.1.2.3\n")))
+        << internet.second.toStdString();
+}
+
+} // namespace
