@@ -154,6 +154,10 @@ HRESULT CMouseWheel::SubClassUnHookForm() {
     if (HRESULT hr = formHandle(&hwnd); FAILED(hr))
         return hr;
     windows->unhookWheel(hwnd);
+    // Nothing hooked is left holding this instance, nor the handlers connected to it.
+    WheelState& state = moduleState<WheelState>();
+    if (state.hooked.get() == this)
+        state.hooked.reset();
     return S_OK;
 }
 

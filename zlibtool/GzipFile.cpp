@@ -304,7 +304,8 @@ GzipResult compressFile(const QString& source, const QString& destination, int l
         auto b = std::make_unique<Block>();
         b->dictionary = window.size();
         b->data.resize(b->dictionary + kBlock);
-        std::memcpy(b->data.data(), window.data(), window.size());
+        if (!window.empty()) // memcpy from the empty window's null pointer is undefined
+            std::memcpy(b->data.data(), window.data(), window.size());
         const ssize_t n = readFull(in.fd.get(), b->data.data() + b->dictionary, kBlock);
         if (n < 0) {
             const int e = errno;
