@@ -72,7 +72,7 @@ public:
     // reading the caller's output would wait for the program to end, and the program would
     // die of the broken pipe when the caller's reader goes away.
     bool startDetached(const QString& program, const QStringList& arguments,
-                       const QString& workingDirectory) override {
+                       const QString& workingDirectory, qint64* pid) override {
         QProcess p;
         p.setProgram(program);
         p.setArguments(arguments);
@@ -82,7 +82,7 @@ public:
             p.setStandardOutputFile(QProcess::nullDevice());
         if (!isatty(STDERR_FILENO))
             p.setStandardErrorFile(QProcess::nullDevice());
-        return p.startDetached();
+        return p.startDetached(pid);
     }
     bool startDetachedWithInput(const QString& program, const QStringList& arguments,
                                 const QByteArray& input) override {

@@ -1,5 +1,7 @@
 #include "ShellMan.h"
 
+#include "HandOffClaim.h"
+
 #include "TypeLibrary.h"
 
 #include "EventPump.h"
@@ -119,7 +121,8 @@ HRESULT ShellMan::SetVar(QString* NomeFile, QString* Section, QString* Variable,
                      QStringLiteral("SetVar: la sezione, la chiave e il valore non possono "
                                     "contenere a capo; il file %1 non è stato modificato")
                          .arg(*NomeFile));
-    ProfileFile::writeString(section, key, text, *NomeFile);
+    if (ProfileFile::writeString(section, key, text, *NomeFile))
+        HandOffClaim::noteHostWrite(*NomeFile, key);
     return S_OK;
 }
 
