@@ -30,3 +30,30 @@ TestDisplay::~TestDisplay() {
 }
 
 } // namespace tarv
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace tarv {
+
+SharedCopies::SharedCopies() {
+    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tarv-shared-XXXXXX"));
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
+                                          QFile::ExeGroup);
+    m_dir = dir.path();
+}
+
+QString SharedCopies::of(const QString& path) {
+    const QString copy = m_dir + QLatin1Char('/') + QFileInfo(path).fileName();
+    if (!QFile::exists(copy) && !QFile::copy(path, copy))
+        return QString();
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
+                                    QFile::ExeGroup);
+    return copy;
+}
+
+} // namespace tarv

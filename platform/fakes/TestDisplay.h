@@ -22,3 +22,20 @@ private:
 };
 
 } // namespace tarv
+
+namespace tarv {
+
+// Copies of the build's programs and libraries in a folder every user can read and run, for
+// tests that run them as another user: a build folder in a private home (a clone under /root)
+// cannot be reached by that user.
+class SharedCopies {
+public:
+    SharedCopies();
+    // The copy of the file (made at the first request), or empty when it cannot be made.
+    QString of(const QString& path);
+
+private:
+    QString m_dir;
+};
+
+} // namespace tarv
