@@ -374,7 +374,7 @@ TEST_F(LibraryTest, QtHostGetsBoxesAndDialogsOwnedByItsWindow) {
     EXPECT_EQ(r.out, "QMessageBox figlia della finestra principale: sì; OK\n"
                      "risultato \"False\"\n"
                      "QFileDialog figlia della finestra principale: sì; &Apri|Annulla|"
-                     "Testo (*.txt);Tutti i file (*.*) [Testo (*.txt)]\n"
+                     "Testo (*.txt);Tutti i file (*) [Testo (*.txt)]\n"
                      "risultato \"\"\n"
                      "errore 5: " +
                          noWindowText() +
