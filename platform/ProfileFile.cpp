@@ -136,27 +136,34 @@ public:
     // False when the file cannot be read or is not a regular file, or after 30 s of waiting.
     bool take() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        int raced = 0;
         while (std::chrono::steady_clock::now() < deadline) {
             m_created = false;
             m_fd = openRegular(m_path);
             if (m_fd < 0 && errno == ENOENT) {
-                m_fd = openRegular(m_path, O_CREAT | O_EXCL, 0666);
-                if (m_fd < 0 && errno == EEXIST)
-                    continue; // another writer made it first
-                m_created = m_fd >= 0;
+                // Made here, unless another writer makes it first; a link to a missing file
+                // (which O_EXCL refuses) has its target made, as the replace writes through it.
+                const bool exclusive = raced < 3;
+                m_fd = openRegular(m_path, O_CREAT | (exclusive ? O_EXCL : 0), 0666);
+                if (m_fd < 0 && errno == EEXIST) {
+                    ++raced;
+                    continue;
+                }
+                m_created = m_fd >= 0 && exclusive;
             }
             if (m_fd < 0)
                 return false;
             while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-                if ((errno != EWOULDBLOCK && errno != EINTR) ||
-                    std::chrono::steady_clock::now() >= deadline) {
+                if (errno != EWOULDBLOCK && errno != EINTR)
+                    break; // no locks on this file system (some network ones): write as before
+                if (std::chrono::steady_clock::now() >= deadline) {
                     close();
                     return false;
                 }
                 ::usleep(2000);
             }
-            struct stat locked {
-            }, now{};
+            struct stat locked {};
+            struct stat now {};
             if (::fstat(m_fd, &locked) == 0 && ::stat(m_path.constData(), &now) == 0 &&
                 locked.st_dev == now.st_dev && locked.st_ino == now.st_ino) {
                 m_stat = locked;
@@ -167,7 +174,6 @@ public:
         return false;
     }
     bool read(QByteArray* text) const { return readFd(m_fd, text); }
-    bool created() const { return m_created; }
     // The owner and mode that the replacement takes over.
     void copyOwnerAndMode(int fd) const {
         if (m_stat.st_uid != ::geteuid() || m_stat.st_gid != ::getegid())

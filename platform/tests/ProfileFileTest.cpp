@@ -114,6 +114,15 @@ TEST_F(ProfileFileTest, PathsThatAreNoFilesAreNeitherReadNorWritten) {
     EXPECT_FALSE(ProfileFile::notARegularFile(win.file("manca.ini")));
 }
 
+// A link to a file not made yet: the file is made behind the link, which stays a link.
+TEST_F(ProfileFileTest, WriteThroughALinkToAMissingFile) {
+    const QString link = win.file("link.ini"), target = win.file("vero.ini");
+    ASSERT_TRUE(QFile::link(target, link));
+    ASSERT_TRUE(ProfileFile::writeString("S", QString("k"), QString("v"), link));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(TestWindowsDir::read(target), "[S]\r\nk=v\r\n");
+}
+
 TEST_F(ProfileFileTest, UnwritableFolderFailsWithoutTouchingTheFile) {
     EXPECT_FALSE(ProfileFile::writeString("S", QString("k"), QString("v"), "/proc/no/such.ini"));
 }
