@@ -80,12 +80,17 @@ using Line = ProfileFile::Line;
 struct PbkText {
     QByteArray text;
     std::vector<Line> lines;
+    QString unreadable; // why the book could not be read, when it is there
 
     static PbkText read() {
         PbkText t;
         QFile f(PhoneBook::path());
-        if (f.open(QIODevice::ReadOnly))
+        if (ProfileFile::notARegularFile(f.fileName()))
+            t.unreadable = QStringLiteral("non è un file");
+        else if (f.open(QIODevice::ReadOnly))
             t.text = f.readAll();
+        else if (f.exists())
+            t.unreadable = QStringLiteral("non si può leggere (%1)").arg(f.errorString());
         t.lines = ProfileFile::lines(t.text);
         return t;
     }
@@ -93,6 +98,8 @@ struct PbkText {
     // line ends of a lone CR are read by this suite, but other programs read them otherwise:
     // such a book is left for the user to mend, never rewritten.
     QString unsafe() const {
+        if (!unreadable.isEmpty())
+            return unreadable;
         for (size_t i = 0; i < lines.size(); ++i)
             if (lines[i].isSection && !lines[i].closed)
                 return QStringLiteral("la riga %1 apre una sezione senza chiuderla con ']'")

@@ -34,17 +34,14 @@ TEST(QtMessageBoxes, StandardButtonsSpeakItalianAndAnswerAsPressed) {
             const auto buttons = box->buttons();
             for (QAbstractButton* b : buttons)
                 seen << b->text();
-            box->button(QMessageBox::StandardButton(c.expected == MsgAnswer::Yes ? QMessageBox::Yes
-                                                    : c.expected == MsgAnswer::Cancel
-                                                        ? QMessageBox::Cancel
-                                                        : QMessageBox::Ok))
-                ->click();
+            box->button(QMessageBox::StandardButton(
+                c.expected == MsgAnswer::Yes ? QMessageBox::Yes
+                : c.expected == MsgAnswer::Cancel ? QMessageBox::Cancel : QMessageBox::Ok))->click();
         });
         QtMessageBoxes boxes;
         EXPECT_EQ(boxes.show("Domanda?", c.set, MsgIcon::Question, "Titolo"), c.expected);
         for (const QString& caption : c.captions)
-            EXPECT_TRUE(seen.contains(caption))
-                << caption.toStdString() << " in " << seen.join('|').toStdString();
+            EXPECT_TRUE(seen.contains(caption)) << caption.toStdString() << " in " << seen.join('|').toStdString();
     }
 }
 

@@ -65,14 +65,11 @@ TEST_F(RegistryStoreTest, NamesStartingWithU_FEFFComeBackWhole) {
 TEST_F(RegistryStoreTest, ValuesTypesEmptyStringsAndEnumerationOrder) {
     ASSERT_EQ(reg.createKey(HKCU, "K"), RegStatus::Ok);
     EXPECT_EQ(reg.setValue(HKCU, "Missing", "a", REG_SZ, "x"), RegStatus::NotFound);
-    ASSERT_EQ(reg.setValue(HKCU, "K", "Zeta", REG_SZ, RegistryStore::stringData("àèì")),
-              RegStatus::Ok);
-    ASSERT_EQ(reg.setValue(HKCU, "K", "alpha", REG_DWORD, RegistryStore::dwordData(0xffffffffu)),
-              RegStatus::Ok);
+    ASSERT_EQ(reg.setValue(HKCU, "K", "Zeta", REG_SZ, RegistryStore::stringData("àèì")), RegStatus::Ok);
+    ASSERT_EQ(reg.setValue(HKCU, "K", "alpha", REG_DWORD, RegistryStore::dwordData(0xffffffffu)), RegStatus::Ok);
     ASSERT_EQ(reg.setValue(HKCU, "K", "", REG_SZ, RegistryStore::stringData("")), RegStatus::Ok);
     // Rewriting under another spelling keeps the first spelling and the place.
-    ASSERT_EQ(reg.setValue(HKCU, "K", "ZETA", REG_SZ, RegistryStore::stringData("new")),
-              RegStatus::Ok);
+    ASSERT_EQ(reg.setValue(HKCU, "K", "ZETA", REG_SZ, RegistryStore::stringData("new")), RegStatus::Ok);
 
     uint32_t type = 0;
     QByteArray data;
@@ -94,8 +91,7 @@ TEST_F(RegistryStoreTest, ValuesTypesEmptyStringsAndEnumerationOrder) {
 
 TEST_F(RegistryStoreTest, KeyWithSubkeysIsNotDeletedAndValuesGoWithTheKey) {
     ASSERT_EQ(reg.createKey(HKCU, "A\\B"), RegStatus::Ok);
-    ASSERT_EQ(reg.setValue(HKCU, "A\\B", "v", REG_SZ, RegistryStore::stringData("1")),
-              RegStatus::Ok);
+    ASSERT_EQ(reg.setValue(HKCU, "A\\B", "v", REG_SZ, RegistryStore::stringData("1")), RegStatus::Ok);
     EXPECT_EQ(reg.deleteKey(HKCU, "A"), RegStatus::AccessDenied);
     EXPECT_EQ(reg.deleteKey(HKCU, "A\\B"), RegStatus::Ok);
     EXPECT_EQ(reg.deleteKey(HKCU, "A\\B"), RegStatus::NotFound);
@@ -116,8 +112,8 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
             for (int i = 0; i < kEach; ++i) {
                 const QString key = QStringLiteral("Race\\W%1\\K%2").arg(w).arg(i);
                 failures += own.createKey(HKCU, key) != RegStatus::Ok;
-                failures += own.setValue(HKCU, "Race", QStringLiteral("v%1_%2").arg(w).arg(i),
-                                         REG_SZ, RegistryStore::stringData("x")) != RegStatus::Ok;
+                failures += own.setValue(HKCU, "Race", QStringLiteral("v%1_%2").arg(w).arg(i), REG_SZ,
+                                         RegistryStore::stringData("x")) != RegStatus::Ok;
             }
             _exit(failures == 0 ? 0 : 1);
         }
