@@ -220,16 +220,26 @@ void PasswordStore::keepOutOfCoreDumps() {
 #endif
 }
 
+namespace {
+
+// The whole block of a text the caller alone holds: the room before and after its characters
+// may hold older ones (capacity() counts the whole block, data() starts after the room before).
+template <typename Text> void wipeBlock(Text& text) {
+    if (text.capacity() > 0 && text.isDetached()) {
+        auto* begin = text.data() - text.data_ptr().freeSpaceAtBegin();
+        explicit_bzero(begin, size_t(text.capacity()) * sizeof(*begin));
+    }
+    text.clear();
+}
+
+} // namespace
+
 void wipeSecret(QByteArray& bytes) {
-    if (bytes.capacity() > 0 && bytes.isDetached())
-        explicit_bzero(bytes.data(), size_t(bytes.capacity()));
-    bytes.clear();
+    wipeBlock(bytes);
 }
 
 void wipeSecret(QString& text) {
-    if (text.capacity() > 0 && text.isDetached())
-        explicit_bzero(text.data(), size_t(text.capacity()) * sizeof(QChar));
-    text.clear();
+    wipeBlock(text);
 }
 
 bool PasswordStore::hasPassword(const QString& server, const QString& user) {
