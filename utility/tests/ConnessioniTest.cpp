@@ -232,6 +232,16 @@ TEST_F(ConnessioniTest, UnattendedDialFailureGoesToStandardError) {
     }
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_TRUE(p.readAllStandardError().contains("Nessun programma di connessione"));
+
+    // With no display at all the window cannot open: the call fails and says why.
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(display));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TARV_CALL), {"TarvUtility.Internet", "Connetti_Pred"});
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().startsWith("Errore 5 "));
 }
 
 TEST_F(ConnessioniTest, StatusFollowsAPppInterface) {
