@@ -58,5 +58,6 @@ function(tarv_test name)
     TEST_PREFIX "${name}."
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
+    NO_PRETTY_VALUES
     PROPERTIES TIMEOUT 900)
 endfunction()

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarv {
@@ -76,17 +77,37 @@ bool HandOffClaim::take(const QString& handOffPath) {
     recoverAbandoned(handOffPath);
     const QString taken =
         beside(handOffPath, QString::fromLatin1(kTakenInfix) + QString::number(::getpid()));
-    if (::rename(encoded(handOffPath).constData(), encoded(taken).constData()) != 0)
-        return false;
-    // The lock tells other mailers that this one still holds the file.
-    m_fd = ::open(encoded(taken).constData(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-        putInPlace(taken, handOffPath);
-        return false;
+    // The file is taken in the writers' turn (ProfileFile locks the file itself from its read
+    // to its replace), so that no SetVar is halfway through it; the lock stays with the taken
+    // file for the run and tells other mailers that this one still holds it.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::open(encoded(handOffPath).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        int locked = -1;
+        for (int wait = 0;
+             wait < 500 && (locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK;
+             ++wait)
+            ::usleep(10000);
+        struct stat held {
+        }, now{};
+        const bool same = ::fstat(fd, &held) == 0 &&
+                          ::stat(encoded(handOffPath).constData(), &now) == 0 &&
+                          held.st_dev == now.st_dev && held.st_ino == now.st_ino;
+        if (locked == 0 && !same) {
+            ::close(fd); // a writer replaced it meanwhile: the new one is the file
+            continue;
+        }
+        if (locked != 0 ||
+            ::rename(encoded(handOffPath).constData(), encoded(taken).constData()) != 0) {
+            ::close(fd);
+            return false;
+        }
+        m_fd = fd;
+        break;
     }
+    if (m_fd < 0)
+        return false;
     m_place = handOffPath;
     m_taken = taken;
     // What the file carried is this run's now.
@@ -105,6 +126,10 @@ void HandOffClaim::consume() {
 void HandOffClaim::giveBack(int served) {
     if (m_fd < 0)
         return;
+    // The file is edited in the writers' turn like any profile file: this run lets go of it
+    // first (its name still says whose it is).
+    ::close(m_fd);
+    m_fd = -1;
     if (served > 0) {
         QStringList recipients =
             ProfileFile::readString(kSection, QStringLiteral("Dest"), QString(), m_taken)
@@ -140,8 +165,6 @@ void HandOffClaim::giveBack(int served) {
                                "un nuovo %2")
                     .arg(kept, QFileInfo(m_place).fileName()));
     }
-    ::close(m_fd);
-    m_fd = -1;
 }
 
 void HandOffClaim::recoverAbandoned(const QString& handOffPath) {
