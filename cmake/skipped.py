@@ -6,12 +6,13 @@ import sys
 
 log = open(sys.argv[1], encoding="utf-8", errors="replace").read()
 skips = []
-for block in re.split(r"\n-{20,}\n", log):
-    name = re.search(r'^\d+/\d+ Test: (\S+)', block, re.M)
-    if not name or "[  SKIPPED ]" not in block:
+# Each test's part of the log begins with its "n/m Test: name" line.
+parts = re.split(r"^\d+/\d+ Test: (\S+)\n", log, flags=re.M)
+for name, block in zip(parts[1::2], parts[2::2]):
+    if "[  SKIPPED ]" not in block:
         continue
     reason = re.search(r": Skipped\n(.*?)\n\[  SKIPPED \]", block, re.S)
-    skips.append("  %s: %s" % (name.group(1),
+    skips.append("  %s: %s" % (name,
                                reason.group(1).strip().replace("\n", " ") if reason else "?"))
 if skips:
     print("Skipped, and why:")
