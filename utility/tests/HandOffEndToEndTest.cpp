@@ -211,4 +211,34 @@ TEST_F(HandOffEndToEndTest, RerunAfterAFailureServesOnlyTheRecipientsLeft) {
     EXPECT_FALSE(QFile::exists(ini));
 }
 
+// A full disk: the system folder is a small tmpfs, filled, in a mount namespace of the test's
+// own. The call fails with 61 and starts nothing; the previous hand-off stays as it was and
+// nothing half-written is left.
+TEST_F(HandOffEndToEndTest, InviaFileOnAFullDiskFailsAndKeepsThePreviousHandOff) {
+    if (geteuid() != 0 ||
+        QProcess::execute("unshare", {"-m", "sh", "-c", "mount --make-rprivate / 2>/dev/null"}) !=
+            0)
+        GTEST_SKIP() << "a full disk is made as root in a private mount namespace, which cannot "
+                        "be had here";
+    const QString system = win.file("system");
+    const QString script =
+        QStringLiteral("mount --make-rprivate / && mount -t tmpfs -o size=32k tmpfs '%1' && "
+                       "printf '[Dati]\\nDest=prima@esempio.it\\n' > '%1/Default.ini' && "
+                       "{ dd if=/dev/zero of='%1/pieno' bs=1k count=64 2>/dev/null; true; } && "
+                       "\"$@\"; s=$?; ls -A '%1'; cat '%1/Default.ini'; exit $s")
+            .arg(system);
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start("unshare", {"-m", "sh", "-c", script, "sh", TARV_CALL, "TarvUtility.Altro",
+                        "Invia_File(\"/doc/nuova.pdf\", \"nuovo@esempio.it\")"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("Errore 61 (0x800A003D): Invia_File: Disco pieno: " + system +
+                             "/Default.ini; nulla è stato avviato"))
+        << err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()),
+              ".Default.ini.lock\nDefault.ini\npieno\n[Dati]\nDest=prima@esempio.it\n");
+}
+
 } // namespace
