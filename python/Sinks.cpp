@@ -284,13 +284,17 @@ private:
             PyObject* where = fromQString(method);
             PyErr_WriteUnraisable(where);
             Py_XDECREF(where);
+            const QString description =
+                QStringLiteral("Il gestore %1 ha sollevato %2").arg(method, text);
             if (excep) {
                 excep->scode = E_FAIL;
-                excep->bstrDescription =
-                    QStringLiteral("Il gestore %1 ha sollevato %2").arg(method, text);
+                excep->bstrDescription = description;
                 excep->bstrSource = QStringLiteral("Python");
+                return DISP_E_EXCEPTION;
             }
-            return DISP_E_EXCEPTION;
+            // Raised by the object itself (no exception information is asked for): the
+            // thread's error information reaches whoever called the member that raised it.
+            return fail(E_FAIL, description, QStringLiteral("Python"));
         }
         HRESULT hr = S_OK;
         if (r != Py_None)
