@@ -29,8 +29,9 @@ def best(statement):
 
 ours = best("m.Round(2.675, 2, 1)")
 anchor = best("round(x + 1e-12, n)")
-out = subprocess.run([cpp_bench, "--benchmark_filter=Round", "--benchmark_color=false"],
+out = subprocess.run([cpp_bench, "--benchmark_filter=Round"],
                      capture_output=True, text=True, check=True).stdout
+out = re.sub(r"\x1b\[[0-9;]*m", "", out)
 cpp = {name: float(ns) for name, ns in re.findall(r"^(BM_Round\w+)\s+([\d.]+) ns", out, re.M)}
 print(f"Python tarv Round(2.675, 2, 1): {ours:.0f} ns per call")
 print(f"Python round(x + 1e-12, n): {anchor:.0f} ns per call")

@@ -404,13 +404,23 @@ PyTypeObject* typeFor(const InterfaceInfo* info) {
     Py_XDECREF(docObj);
     Py_XDECREF(module);
 
+    // The members of the library's enumerations, as the ints they are (g.CURRENT_USER).
+    if (lib)
+        for (const EnumInfo& e : lib->enums)
+            for (const auto& [name, value] : e.members) {
+                PyObject* v = PyLong_FromLong(value);
+                if (v)
+                    PyDict_SetItemString(dict, name.toUtf8().constData(), v);
+                Py_XDECREF(v);
+            }
+
     for (const MemberInfo& m : info->members) {
         if (m.hidden)
             continue;
         PyObject* key = fromQString(m.name);
         if (!key)
             break;
-        if (PyDict_Contains(dict, key) == 1) {
+        if (PyDict_Contains(dict, key) == 1 && !PyLong_Check(PyDict_GetItem(dict, key))) {
             Py_DECREF(key);
             continue;
         }
@@ -564,6 +574,17 @@ PyObject* invokeMember(ObjectData* self, DISPID id, uint16_t flags, const Member
             vars[at] = Variant::byRef(&holders[at]);
         } else if (!toVariant(a, &vars[at])) {
             return nullptr;
+        } else if (member && vars[at].vt() == VT_I4) {
+            // A small int goes in the parameter's own integer type, sparing a conversion.
+            const size_t p = i < nargs ? size_t(i) : size_t(named[at]);
+            const int32_t v = vars[at].toI4();
+            if (p < member->params.size()) {
+                const VarType t = member->params[p].type;
+                if (t == VT_I2 && v >= INT16_MIN && v <= INT16_MAX)
+                    vars[at] = Variant(int16_t(v));
+                else if (t == VT_UI1 && v >= 0 && v <= 255)
+                    vars[at] = Variant(uint8_t(v));
+            }
         }
     }
     DISPPARAMS dp;

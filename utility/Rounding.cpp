@@ -62,7 +62,7 @@ NumberArg Rounding::Intero(const NumberArg& numero, QStringView decimalSeparator
 }
 
 Checked<double> Rounding::Round(double numero, std::int16_t decimali, std::uint8_t tipo) {
-    const double f = std::pow(10.0, double(decimali));
+    const double f = powerOfTen(decimali);
 
     // The magnitude, scaled in double arithmetic, then kept to 15 significant digits:
     // 1.005 * 100 is 100.49999999999999 as a double and 100.5 as a decimal.

@@ -253,21 +253,27 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
                 prepared[i] = *src; // the member writes the caller's storage directly
                 continue;
             }
+            // A value already of the parameter's type is bound as it is.
             Variant value;
+            const Variant* bound = src;
             if (p.type == VT_VARIANT) {
                 value = src->dereferenced();
-            } else {
+                bound = &value;
+            } else if (src->vt() != p.type) {
                 const HRESULT hr = changeType(*src, p.type, &value);
                 if (FAILED(hr))
                     return argumentError(hr, p, sources[i].rgIndex, argErr);
+                bound = &value;
             }
-            prepared[i] = sources[i].bind(p.type, value);
+            prepared[i] = sources[i].bind(p.type, *bound);
             if (src->isByRef()) {
                 sources[i].writeBack = anyWriteBack = true;
                 sources[i].passed = prepared[i].dereferenced();
             }
         } else if (p.type == VT_VARIANT) {
             prepared[i] = src->dereferenced();
+        } else if (src->vt() == p.type) {
+            prepared[i] = *src;
         } else {
             const HRESULT hr = changeType(*src, p.type, &prepared[i]);
             if (FAILED(hr))

@@ -33,7 +33,7 @@ class Values(unittest.TestCase):
 
     def test_properties_and_collections(self):
         g = tarv.Dispatch("TarvUtility.GestioneReg")
-        g.MasterKey = -2147483647  # CURRENT_USER
+        g.MasterKey = g.CURRENT_USER
         g.Key = "Software\\Tarv\\Prova"
         self.assertEqual(g.Key, "Software\\Tarv\\Prova")
         for name in ("Uno", "Due"):
