@@ -503,7 +503,7 @@ PyObject* wrapDispatch(IDispatch* dispatch) {
 
 namespace {
 
-// n default-constructed objects on the stack for the usual argument counts.
+// n value-initialised objects, on the stack for the usual argument counts.
 template <class T> class Slots {
 public:
     explicit Slots(size_t n) : m_n(n) {
@@ -511,14 +511,21 @@ public:
             m_heap = std::make_unique<T[]>(n);
             m_data = m_heap.get();
         } else {
-            m_data = m_inline;
+            m_data = reinterpret_cast<T*>(m_inline);
+            std::uninitialized_value_construct_n(m_data, n);
         }
+    }
+    Slots(const Slots&) = delete;
+    Slots& operator=(const Slots&) = delete;
+    ~Slots() {
+        if (!m_heap)
+            std::destroy_n(m_data, m_n);
     }
     T& operator[](size_t i) { return m_data[i]; }
     T* data() { return m_data; }
 
 private:
-    T m_inline[kInlineArgs];
+    alignas(T) unsigned char m_inline[kInlineArgs * sizeof(T)];
     std::unique_ptr<T[]> m_heap;
     T* m_data;
     size_t m_n;
@@ -630,9 +637,14 @@ PyObject* getMember(ObjectData* self, PyObject* name) {
         return raiseComError(ErrorInfo{
             DISP_E_UNKNOWNNAME,
             QStringLiteral("%1: %2").arg(standardDescription(DISP_E_UNKNOWNNAME), n), QString()});
-    // A name the object knows beyond its type information: late bound.
-    return newMethod(nullptr, id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, n,
-                     QStringLiteral("%1 (senza informazioni di tipo)").arg(n));
+    // A name the object knows beyond its type information: late bound, a method of this object.
+    PyObject* method = newMethod(nullptr, id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, n,
+                                 QStringLiteral("%1 (senza informazioni di tipo)").arg(n));
+    if (!method)
+        return nullptr;
+    PyObject* bound = PyMethod_New(method, reinterpret_cast<PyObject*>(self));
+    Py_DECREF(method);
+    return bound;
 }
 
 int putMember(ObjectData* self, const QString& name, PyObject* value) {
