@@ -6,6 +6,7 @@ import os
 import pydoc
 import subprocess
 import threading
+import time
 import unittest
 
 import support
@@ -41,6 +42,34 @@ class Values(unittest.TestCase):
             self.assertTrue(g.Scrivi_Chiave())
         g.Key = "Software\\Tarv\\Prova"
         self.assertEqual(sorted(g.Elenca_Chiavi()), ["Due", "Uno"])
+
+    def test_optional_arguments_left_out(self):
+        g = tarv.Dispatch("TarvUtility.GestioneReg")
+        g.Inizializza_registro(Chiave="Software\\Tarv")  # Ramo left out: LOCAL_MACHINE
+        self.assertEqual((g.MasterKey, g.Key), (g.LOCAL_MACHINE, "Software\\Tarv"))
+
+    def test_long_calls_let_other_threads_run(self):
+        source = os.path.join(WINDIR, "grande.bin")
+        with open(source, "wb") as f:
+            f.write(os.urandom(1 << 20) * 24)
+        z = tarv.Dispatch("ZLIBTOOLLib.ZlibTool")
+        z.InputFile, z.OutputFile = source, source + ".zl"
+        ticks, done = [], threading.Event()
+
+        def count():
+            while not done.is_set():
+                ticks.append(1)
+                time.sleep(0.001)
+        t = threading.Thread(target=count)
+        t.start()
+        time.sleep(0.01)
+        before = len(ticks)
+        z.Compress()
+        during = len(ticks) - before
+        done.set()
+        t.join()
+        self.assertGreater(during, 5)
+        self.assertTrue(os.path.getsize(source + ".zl") > 0)
 
     def test_by_reference(self):
         a = tarv.Dispatch("TarvUtility.Altro")
