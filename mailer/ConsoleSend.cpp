@@ -134,7 +134,8 @@ int run(const ScriptCommand& c, ProgramSettings& settings, const QByteArray& inp
         std::FILE* err) {
     settings.Apri_Chiave_Programma();
     SendJob job;
-    job.server = c.server.isEmpty() ? settings.Leggi_Impostazione(QStringLiteral("SMTP")) : c.server;
+    job.server =
+        c.server.isEmpty() ? settings.Leggi_Impostazione(QStringLiteral("SMTP")) : c.server;
     job.sender = c.from.isEmpty() ? settings.Leggi_Impostazione(QStringLiteral("Email")) : c.from;
     if (MessageText::trimBlanks(job.server).isEmpty() ||
         MessageText::trimBlanks(job.sender).isEmpty()) {
@@ -149,9 +150,8 @@ int run(const ScriptCommand& c, ProgramSettings& settings, const QByteArray& inp
 
     QStringList recipients;
     if (c.mode == ScriptCommand::Mode::Sendmail) {
-        const SendmailMessage m =
-            SendmailMessage::prepare(input, c.to, MessageText::trimBlanks(job.sender),
-                                     c.dotEndsInput);
+        const SendmailMessage m = SendmailMessage::prepare(
+            input, c.to, MessageText::trimBlanks(job.sender), c.dotEndsInput);
         if (!m.error.isEmpty()) {
             say(err, m.error);
             return EX_DATAERR;

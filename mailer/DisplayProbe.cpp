@@ -18,8 +18,7 @@ bool waylandAvailable() {
     const QByteArray name = qgetenv("WAYLAND_DISPLAY");
     if (name.isEmpty())
         return false;
-    const QByteArray path =
-        name.startsWith('/') ? name : qgetenv("XDG_RUNTIME_DIR") + '/' + name;
+    const QByteArray path = name.startsWith('/') ? name : qgetenv("XDG_RUNTIME_DIR") + '/' + name;
     sockaddr_un address{};
     if (path.size() >= qsizetype(sizeof address.sun_path) || !path.startsWith('/'))
         return false;

@@ -129,8 +129,9 @@ ScriptCommand ScriptCommand::parse(const QStringList& arguments, const QString& 
             known = false;
         }
         if (!known)
-            return wrong(QStringLiteral("opzione sconosciuta: %1 (velinor --help elenca le opzioni).")
-                             .arg(arguments[i]));
+            return wrong(
+                QStringLiteral("opzione sconosciuta: %1 (velinor --help elenca le opzioni).")
+                    .arg(arguments[i]));
         if (missing)
             return wrong(QStringLiteral("manca il valore dell'opzione %1.").arg(a));
         sendOptions |= send;

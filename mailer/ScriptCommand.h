@@ -15,13 +15,13 @@ struct ScriptCommand {
     Mode mode = Mode::Window;
     QString error; // Wrong: the one line that says what is wrong
 
-    QStringList to;          // --to, or the sendmail interface's arguments
-    QString subject;         // --subject
-    QStringList attachments; // --attach
-    QString from;            // --from, -f
-    QString server;          // --server
-    quint16 port = 0;        // --port (0: the stored one)
-    bool verbose = false;    // --verbose, -v
+    QStringList to;           // --to, or the sendmail interface's arguments
+    QString subject;          // --subject
+    QStringList attachments;  // --attach
+    QString from;             // --from, -f
+    QString server;           // --server
+    quint16 port = 0;         // --port (0: the stored one)
+    bool verbose = false;     // --verbose, -v
     bool dotEndsInput = true; // sendmail without -i/-oi: a line "." ends the message
 
     static ScriptCommand parse(const QStringList& arguments, const QString& programName);

@@ -113,7 +113,7 @@ SendmailMessage SendmailMessage::prepare(QByteArray input, const QStringList& ex
 
     // The header section: fields and their folded lines, up to the first empty line.
     struct Field {
-        QByteArray name; // lower case
+        QByteArray name;      // lower case
         qsizetype start, end; // bytes of the field, line ends included
     };
     QList<Field> fields;

@@ -2,12 +2,12 @@
 
 #include "Base64.h"
 #include "EventPump.h"
+#include "ExitStatus.h"
 #include "MessageBoxes.h"
 #include "MessageText.h"
 #include "MimeWriter.h"
 #include "PasswordStore.h"
 #include "ProgramSettings.h"
-#include "ExitStatus.h"
 #include "Services.h"
 #include "SmtpSocket.h"
 #include "SmtpTranscript.h"
@@ -361,8 +361,9 @@ void SmtpSession::Passo_Successivo(int step) {
         note(QStringLiteral("messaggio di %1 byte inviato").arg(m_messageBytes));
         if (outcome == MimeWriter::Outcome::AttachmentFailed) {
             // Closing before the final "." makes the server drop what it has of the message.
-            failAs(EX_NOINPUT, QStringLiteral("Impossibile leggere l'allegato \"%1\": messaggio non spedito.")
-                     .arg(writer.failedFile()));
+            failAs(EX_NOINPUT,
+                   QStringLiteral("Impossibile leggere l'allegato \"%1\": messaggio non spedito.")
+                       .arg(writer.failedFile()));
             return;
         }
         if (outcome != MimeWriter::Outcome::Sent)
@@ -391,12 +392,13 @@ bool SmtpSession::readPassword() {
     const std::optional<QString> password =
         PasswordStore().password(m_serverName, m_submission.user, &error);
     if (!password) {
-        failAs(EX_NOPERM, error.isEmpty()
-                 ? QStringLiteral("Nessuna password salvata per l'utente %1 sul server %2: "
-                                  "salvarla dalle impostazioni (Login...) o con "
-                                  "velinor --salva-password.")
-                       .arg(m_submission.user, m_serverName)
-                 : QStringLiteral("Impossibile leggere la password: ") + error);
+        failAs(EX_NOPERM,
+               error.isEmpty()
+                   ? QStringLiteral("Nessuna password salvata per l'utente %1 sul server %2: "
+                                    "salvarla dalle impostazioni (Login...) o con "
+                                    "velinor --salva-password.")
+                         .arg(m_submission.user, m_serverName)
+                   : QStringLiteral("Impossibile leggere la password: ") + error);
         return false;
     }
     m_password = *password;
@@ -425,8 +427,9 @@ void SmtpSession::failTls() {
     if (reason.isEmpty())
         return; // the connection was closed while the handshake waited: that path has spoken
     if (m_socket->certificateRefused())
-        failAs(EX_UNAVAILABLE, QStringLiteral("Certificato del server non valido: %1. Messaggio non spedito.")
-                 .arg(reason));
+        failAs(EX_UNAVAILABLE,
+               QStringLiteral("Certificato del server non valido: %1. Messaggio non spedito.")
+                   .arg(reason));
     else
         fail(QStringLiteral("Impossibile stabilire una connessione cifrata con %1: %2. "
                             "Messaggio non spedito.")
@@ -614,7 +617,8 @@ void SmtpSession::failReply(const QByteArray& reply) {
     if (said.size() > kShownReply)
         said = said.left(kShownReply) + QStringLiteral("...");
     const int code = SmtpReplyBuffer::codeOf(reply);
-    failAs(ExitStatus::ofReply(code), kUnexpectedCode + QStringLiteral(" Il server ha risposto: ") + said);
+    failAs(ExitStatus::ofReply(code),
+           kUnexpectedCode + QStringLiteral(" Il server ha risposto: ") + said);
 }
 
 void SmtpSession::record(int speaker, const QByteArray& data) {
