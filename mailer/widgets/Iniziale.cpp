@@ -2,13 +2,13 @@
 
 #include "AttachmentListActions.h"
 #include "AttachmentText.h"
-#include "Connessioni.h"
 #include "ExitStatus.h"
 #include "HandOffFile.h"
 #include "Impostazioni.h"
 #include "MessageBoxes.h"
 #include "Paths.h"
 #include "ProgramSettings.h"
+#include "Connessioni.h"
 #include "Scegli_File.h"
 #include "Services.h"
 #include "SmtpSession.h"
@@ -83,14 +83,10 @@ void Iniziale::buildLayout() {
     Subjekt = static_cast<QLineEdit*>(named(new QLineEdit, "Subjekt"));
     Mailtxt = static_cast<QPlainTextEdit*>(named(new QPlainTextEdit, "Mailtxt"));
     AttachmentList = static_cast<QListWidget*>(named(new QListWidget, "AttachmentList"));
-    Attachment = static_cast<QPushButton*>(
-        named(new QPushButton(QStringLiteral("&Aggiungi")), "Attachment"));
-    delattach =
-        static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("&Cancella")), "delattach"));
-    Impost =
-        static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("Impostazioni")), "Impost"));
-    SendMimeConnect = static_cast<QPushButton*>(
-        named(new QPushButton(QStringLiteral("Spedisci")), "SendMimeConnect"));
+    Attachment = static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("&Aggiungi")), "Attachment"));
+    delattach = static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("&Cancella")), "delattach"));
+    Impost = static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("Impostazioni")), "Impost"));
+    SendMimeConnect = static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("Spedisci")), "SendMimeConnect"));
     DataArrival = static_cast<QPlainTextEdit*>(named(new QPlainTextEdit, "DataArrival"));
     Process = static_cast<QLabel*>(named(new QLabel, "Process"));
     lblpcent = static_cast<QLabel*>(named(new QLabel(QStringLiteral("0%")), "lblpcent"));
@@ -289,9 +285,7 @@ void Iniziale::SendMimeConnect_Click() {
     sendAction();
 }
 
-void Iniziale::offerDialUp() {
-    showDialUp();
-}
+void Iniziale::offerDialUp() { showDialUp(); }
 
 void Iniziale::failUnattended(const QString& statusText) {
     // Nobody is at the keyboard: the caller learns what happened from the error stream and
@@ -349,13 +343,9 @@ void Iniziale::delattach_Click() {
         m_hasAttachments = false;
 }
 
-void Iniziale::Impost_Click() {
-    showSettingsModal();
-}
+void Iniziale::Impost_Click() { showSettingsModal(); }
 
-void Iniziale::Tobox_Change() {
-    m_recipients = splitRecipients(Tobox->text());
-}
+void Iniziale::Tobox_Change() { m_recipients = splitRecipients(Tobox->text()); }
 
 void Iniziale::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls())
@@ -402,12 +392,8 @@ SendJob Iniziale::job() const {
     return j;
 }
 
-void Iniziale::setStatus(const QString& text) {
-    Process->setText(text);
-}
-void Iniziale::setPercent(const QString& text) {
-    lblpcent->setText(text);
-}
+void Iniziale::setStatus(const QString& text) { Process->setText(text); }
+void Iniziale::setPercent(const QString& text) { lblpcent->setText(text); }
 void Iniziale::setProgressWidth(int twips) {
     frm2->resize(std::clamp(twips, 0, kFullProgressTwips) / 15, frm2->height());
 }
@@ -417,11 +403,7 @@ void Iniziale::appendEcho(const QString& received) {
     c.insertText(received);
     DataArrival->setTextCursor(c);
 }
-void Iniziale::clearEcho() {
-    DataArrival->clear();
-}
-void Iniziale::setSendEnabled(bool enabled) {
-    SendMimeConnect->setEnabled(enabled);
-}
+void Iniziale::clearEcho() { DataArrival->clear(); }
+void Iniziale::setSendEnabled(bool enabled) { SendMimeConnect->setEnabled(enabled); }
 
 } // namespace tarv
