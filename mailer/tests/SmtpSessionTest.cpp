@@ -194,6 +194,43 @@ TEST_F(SessionTest, RefusedStartTlsShowsTheServersReply) {
     EXPECT_TRUE(server.messages.isEmpty());
 }
 
+// A ready message (the sendmail interface) goes out as its own bytes; 8-bit ones only through
+// 8BITMIME.
+TEST_F(SessionTest, ReadyMessageAndEightBitMime) {
+    const struct {
+        QByteArray message;
+        QByteArray ehlo; // empty: the server is not asked (HELO)
+        QByteArray mailFrom;
+        bool sent;
+    } cases[] = {
+        {"Subject: a\r\n\r\n.x\r\nfine", "", "MAIL FROM: <mario@rossi.it>", true},
+        {"Subject: \xc3\xa8\r\n\r\ngi\xc3\xa0\r\n", "250-fake.test\r\n250 8BITMIME\r\n",
+         "MAIL FROM: <mario@rossi.it> BODY=8BITMIME", true},
+        {"Subject: \xc3\xa8\r\n\r\ngi\xc3\xa0\r\n", "250 fake.test\r\n", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ehlo.toStdString());
+        server.commands.clear();
+        server.messages.clear();
+        server.script["EHLO"] = {ScriptedServer::Act::Reply, c.ehlo};
+        view.jobFields.message = c.message;
+        send();
+        EXPECT_EQ(server.commands.value(0).left(4), c.ehlo.isEmpty() ? "HELO" : "EHLO");
+        EXPECT_EQ(server.commands.value(1), c.mailFrom);
+        if (c.sent) {
+            ASSERT_EQ(server.messages.size(), 1);
+            EXPECT_EQ(server.messages[0],
+                      c.message.endsWith("\r\n") ? c.message : c.message + "\r\n");
+        } else {
+            EXPECT_EQ(view.lastStatus(),
+                      "Il messaggio contiene byte di 8 bit ma il server non offre "
+                      "8BITMIME: messaggio non spedito.");
+            EXPECT_EQ(session->exitStatus(), 69);
+            EXPECT_TRUE(server.messages.isEmpty());
+        }
+    }
+}
+
 TEST_F(SessionTest, ServerClosingAfterTheContent) {
     server.script["END"] = {ScriptedServer::Act::Close, {}};
     send();
