@@ -57,8 +57,8 @@ ScriptCommand ScriptCommand::parse(const QStringList& arguments, const QString& 
                 a = a.left(eq);
                 hasInline = true;
             }
-        } else if ((a.startsWith(QLatin1String("-f")) || a.startsWith(QLatin1String("-F"))) &&
-                   a.size() > 2) {
+        } else if (a.size() > 2 && QStringLiteral("fFrBNR").contains(a[1]) &&
+                   !a.startsWith(QLatin1String("-o"))) {
             inlineValue = a.mid(2);
             a = a.left(2);
             hasInline = true;
@@ -113,17 +113,22 @@ ScriptCommand ScriptCommand::parse(const QStringList& arguments, const QString& 
             bool t = false;
             known = flag(t);
             sendmail = true;
-        } else if (a == QLatin1String("-f")) {
+        } else if (a == QLatin1String("-f") || a == QLatin1String("-r")) {
             c.from = value();
             sendmail = true;
-        } else if (a == QLatin1String("-F")) {
-            value(); // the sender's full name: the message's own From says it
+        } else if (a == QLatin1String("-F") || a == QLatin1String("-B") ||
+                   a == QLatin1String("-N") || a == QLatin1String("-R")) {
+            // The sender's full name, the body type, delivery notices: the message's own
+            // header says the first, the message's bytes the second, and the last two have
+            // no meaning for a direct submission.
+            value();
             sendmail = true;
         } else if (a == QLatin1String("-i") || a == QLatin1String("-oi")) {
             c.dotEndsInput = false;
             sendmail = true;
         } else if (a.startsWith(QLatin1String("-o")) || a == QLatin1String("-bm") ||
-                   a.startsWith(QLatin1String("-e"))) {
+                   a.startsWith(QLatin1String("-e")) || a == QLatin1String("-U") ||
+                   a == QLatin1String("-G")) {
             sendmail = true; // sendmail's delivery and error modes: one way to deliver here
         } else {
             known = false;
@@ -178,7 +183,8 @@ QString ScriptCommand::help() {
         "  -t                  destinatari da To, Cc e Bcc (più gli argomenti); Bcc tolto\n"
         "  -f INDIRIZZO        mittente della busta\n"
         "  -i, -oi             una riga con il solo \".\" non termina il messaggio\n"
-        "  -F NOME, -o..., -bm, -e...   accettate e senza effetto\n"
+        "  -r INDIRIZZO        come -f\n"
+        "  -F NOME, -B TIPO, -N, -R, -o..., -bm, -e..., -U, -G   accettate e senza effetto\n"
         "\n"
         "  -h, --help          questo aiuto\n"
         "  -V, --version       la versione\n"

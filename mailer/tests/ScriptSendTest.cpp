@@ -130,9 +130,12 @@ TEST_F(ScriptSendTest, SendmailInterfaceDeliversToToCcAndBccWithoutTheBcc) {
                                "Subject: backup\n"
                                "\n" +
                                QByteArray(body).replace("\r\n", "\n");
-    // As cron runs it: a link named sendmail, -i, a display that is gone.
-    const Outcome o = run(
-        {.args = {"-i", "-FCron"}, .input = message, .display = kStaleDisplay, .name = "sendmail"});
+    // As cron runs it: a link named sendmail, cron's options, a display that is gone; the
+    // argument is also in To, and gets one message.
+    const Outcome o = run({.args = {"-FCronDaemon", "-i", "-B8BITMIME", "-oem", "anna@bianchi.it"},
+                           .input = message,
+                           .display = kStaleDisplay,
+                           .name = "sendmail"});
     EXPECT_EQ(o.status, 0) << o.errors.constData();
     ASSERT_EQ(sink.messageCount(), 3);
     QStringList delivered;
