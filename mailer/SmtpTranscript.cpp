@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarv {
@@ -20,14 +21,23 @@ constexpr qsizetype kLongestLine = 4096;
 SmtpTranscript::SmtpTranscript(std::FILE* stream) : m_stream(stream) {}
 
 SmtpTranscript::SmtpTranscript(const QString& path) : m_owned(true), m_stamped(true) {
+    // Not blocking on the open, so that a FIFO or a device named by mistake is refused at once
+    // rather than holding the send.
     const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
-    if (fd >= 0)
-        m_stream = ::fdopen(fd, "a");
-    if (!m_stream) {
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600);
+    struct stat st {};
+    if (fd < 0) {
         m_error = QString::fromLocal8Bit(std::strerror(errno));
-        if (fd >= 0)
+    } else if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_error = QStringLiteral("non è un file regolare");
+        ::close(fd);
+    } else {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        m_stream = ::fdopen(fd, "a");
+        if (!m_stream) {
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
             ::close(fd);
+        }
     }
 }
 

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace tarv;
 
 namespace {
@@ -331,6 +333,18 @@ TEST_F(ScriptSendTest, VerboseShowsTheDialogueWithTheLoginMasked) {
     EXPECT_FALSE(o.errors.contains(QDate::currentDate().toString(Qt::ISODate).toUtf8()));
     EXPECT_TRUE(file.startsWith(QDate::currentDate().toString(Qt::ISODate).toUtf8())); // stamped
     EXPECT_EQ(QFile::permissions(registro) & (QFile::ReadOther | QFile::ReadGroup), 0);
+
+    // A Registro that is no file to append to (here a FIFO no one reads) holds nothing up.
+    const QString fifo = win.file("registro.fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    store({{"Registro", fifo}});
+    l.args = {"--to", "anna@bianchi.it"};
+    const Outcome unlogged = run(l, 20000);
+    EXPECT_EQ(unlogged.status, 0) << unlogged.errors.constData();
+    EXPECT_TRUE(
+        unlogged.errors.startsWith("velinor: impossibile scrivere il registro " + fifo.toUtf8()))
+        << unlogged.errors.constData();
+    EXPECT_EQ(sink.messageCount(), 2);
 }
 
 // A hand-off with no display: unattended it sends and ends with its status; otherwise it ends
