@@ -53,7 +53,8 @@ bool xAvailable() {
         if (c)
             disconnect(c);
     }
-    ::dlclose(xcb);
+    // The library stays loaded: Qt's xcb platform loads it next, and unloading it between the
+    // two gains nothing.
     return ok;
 }
 
