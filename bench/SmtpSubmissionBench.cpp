@@ -6,27 +6,18 @@
 // memory are its own.
 #include "PasswordStore.h"
 #include "ProgramSettings.h"
-#include "RegistryStore.h"
-#include "Services.h"
+#include "SmtpBenchSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <vector>
-
-extern char** environ;
 
 using namespace tarv;
+using namespace tarv::bench;
 
 namespace {
 
@@ -49,43 +40,6 @@ bool storeSettings(const QString& port) {
     return true;
 }
 
-struct Run {
-    double ms = 0;
-    long peakKb = 0;
-    int status = -1;
-};
-
-Run runChild(const QStringList& command, const QString& workDir,
-             const QString& input = "/dev/null") {
-    std::vector<QByteArray> args;
-    for (const QString& a : command)
-        args.push_back(a.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const QByteArray inputPath = QFile::encodeName(input);
-    posix_spawn_file_actions_addopen(&actions, 0, inputPath.constData(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    QDir::setCurrent(workDir);
-    Run run;
-    QElapsedTimer t;
-    t.start();
-    pid_t pid;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        return run;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    run.ms = t.nsecsElapsed() / 1e6;
-    run.peakKb = usage.ru_maxrss;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return run;
-}
-
 } // namespace
 
 bool openssl(const QStringList& arguments) {
@@ -96,6 +50,7 @@ bool openssl(const QStringList& arguments) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+
     QTemporaryDir dir;
     qputenv("TARV_WINDIR", QFile::encodeName(dir.filePath("windows")));
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"); // no desktop keyring
@@ -123,27 +78,16 @@ int main(int argc, char** argv) {
     QDir().mkpath(dir.filePath("windows"));
     QDir().mkpath(dir.filePath("sink"));
     const QString file = dir.filePath("allegato.bin");
-    {
-        QByteArray data(20 * 1024 * 1024, Qt::Uninitialized);
-        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
-        QFile f(file);
-        f.open(QIODevice::WriteOnly);
-        f.write(data);
-    }
+    writeAttachment(file);
     QProcess sink;
-    sink.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sink.start("/usr/bin/python3",
-               {TARV_SINK_SCRIPT, "127.0.0.1", "0", dir.filePath("sink"), "--starttls",
-                path("srv.pem"), path("srv.key"), "--login", "bench:segreta"});
-    sink.waitForStarted();
-    QByteArray ready;
-    while (!ready.contains('\n') && sink.waitForReadyRead(20000))
-        ready += sink.readAllStandardOutput();
-    if (!ready.startsWith("READY ")) {
+    const QString port =
+        startSink(sink, {"127.0.0.1", "0", dir.filePath("sink"), "--starttls", path("srv.pem"),
+                         path("srv.key"), "--login", "bench:segreta"});
+    if (port.isEmpty()) {
         std::fprintf(stderr, "bench_smtp_submission: aiosmtpd did not start\n");
         return 1;
     }
-    const QString port = QString::fromLatin1(ready.mid(6).trimmed());
+
     if (!storeSettings(port))
         return 1;
     {
@@ -153,7 +97,6 @@ int main(int argc, char** argv) {
         config.open(QIODevice::WriteOnly); // msmtp reads no one's configuration but this empty one
         config.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     }
-
     const int rounds = 3;
     Run best[3];
     const char* names[3] = {"velinor --to --attach      ", "msmtp (same message)       ",
