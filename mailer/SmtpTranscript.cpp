@@ -1,5 +1,7 @@
 #include "SmtpTranscript.h"
 
+#include "PasswordStore.h"
+
 #include <QDateTime>
 #include <QFile>
 
@@ -59,18 +61,21 @@ void SmtpTranscript::bytes(Speaker who, const QByteArray& data, const QStringLis
         writeLine(who, pending.mid(start, end - start), hidden);
         start = end + 1;
     }
-    pending.remove(0, start);
-    while (pending.size() > kLongestLine) {
-        writeLine(who, pending.left(kLongestLine), hidden);
-        pending.remove(0, kLongestLine);
+    while (pending.size() - start > kLongestLine) {
+        writeLine(who, pending.mid(start, kLongestLine), hidden);
+        start += kLongestLine;
     }
+    // What passed through may have held a login token: the copies are wiped, not just let go.
+    QByteArray rest = pending.mid(start);
+    wipeSecret(pending);
+    pending = std::move(rest);
 }
 
 void SmtpTranscript::flush(const QStringList& hidden) {
     for (int i = 0; i < 2; ++i) {
         if (!m_pending[i].isEmpty())
             writeLine(i == 0 ? Speaker::Server : Speaker::Client, m_pending[i], hidden);
-        m_pending[i].clear();
+        wipeSecret(m_pending[i]);
     }
 }
 
@@ -91,6 +96,8 @@ void SmtpTranscript::writeLine(Speaker who, QByteArray line, const QStringList& 
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             c = QLatin1Char('?');
     writeText(who == Speaker::Server ? "S: " : "C: ", text.toUtf8());
+    wipeSecret(line);
+    wipeSecret(text);
 }
 
 void SmtpTranscript::writeText(const QByteArray& prefix, const QByteArray& text) {
