@@ -15,7 +15,7 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n 
             python3 python3-aiosmtpd python3-stdnum swaks util-linux iproute2 \
             cups-client xdg-utils \
             clang libclang-rt-14-dev \
-            libssl-dev openssl libsecret-1-dev libio-socket-ssl-perl libnet-ssleay-perl \
+            libssl-dev openssl libsecret-1-dev libio-socket-ssl-perl libnet-ssleay-perl msmtp \
             gnome-keyring dbus-daemon \
             xvfb python3-xlib \
             python3-dev python3-pyqt6
