@@ -174,7 +174,8 @@ TEST_F(HandOffEndToEndTest, UnattendedHandOffsInARowAllArrive) {
 // recipients not yet served, and says so; the rerun sends to those and not to the first again.
 TEST_F(HandOffEndToEndTest, RerunAfterAFailureServesOnlyTheRecipientsLeft) {
     SinkServer refusing;
-    ASSERT_TRUE(refusing.startWith({"--refuse", "secondo@esempio.it"}))
+    ASSERT_TRUE(
+        refusing.startWith({"--refuse", "secondo@esempio.it", "550 5.1.1 Mailbox unavailable"}))
         << refusing.error().toStdString();
     storePort(refusing.port());
     const QString ini = win.file("system/Default.ini");
