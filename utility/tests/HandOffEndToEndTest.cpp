@@ -143,9 +143,11 @@ TEST_F(HandOffEndToEndTest, InviaFileFromTheShellReachesTheServerWhole) {
     EXPECT_EQ(QByteArray::fromBase64(parts[0].toObject()["data"].toString().toLatin1()), pdf);
 }
 
-// Three hand-offs one after another, each as the README shows: none is lost, none is sent
-// twice, and each goes to its own recipient.
+// Three hand-offs one after another, each as the README shows, from a session with no display
+// at all (as from cron): none is lost, none is sent twice, and each goes to its own recipient.
 TEST_F(HandOffEndToEndTest, UnattendedHandOffsInARowAllArrive) {
+    for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(display);
     const QString attachment = win.write("doc/nota.txt", "allegato");
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     for (int i = 1; i <= 3; ++i) {
@@ -192,7 +194,7 @@ TEST_F(HandOffEndToEndTest, RerunAfterAFailureServesOnlyTheRecipientsLeft) {
     const QString velinor = win.file("system/velinor");
 
     auto [status, err] = run(velinor, {});
-    EXPECT_EQ(status, 1);
+    EXPECT_NE(status, 0); // the failure's own status
     EXPECT_TRUE(err.contains("i primi 1 destinatari hanno ricevuto il messaggio; in Dest restano "
                              "solo gli altri: secondo@esempio.it;terzo@esempio.it"))
         << err.toStdString();
