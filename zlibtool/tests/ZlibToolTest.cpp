@@ -6,6 +6,9 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tarv;
@@ -143,6 +146,37 @@ TEST_F(ZlibToolTest, FailuresCarryANumberAndLeaveTheDestinationAlone) {
     EXPECT_EQ(denied.status, 1);
     EXPECT_TRUE(denied.err.startsWith(QLatin1String("Errore 70"))) << denied.err.toStdString();
     EXPECT_TRUE(QDir(locked).isEmpty());
+}
+
+// A job ended by SIGTERM or SIGINT (a shell's kill, Ctrl-C) leaves no partial file: the source
+// is a pipe the test feeds, so the job is surely under way when the signal comes.
+TEST_F(ZlibToolTest, AJobEndedByASignalLeavesNoTemporaryFile) {
+    const QString fifo = win.file(QStringLiteral("flusso"));
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TARV_WINDIR"), win.path());
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(display));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TARV_CALL),
+                {QStringLiteral("ZLIBTOOLLib.ZlibTool"), put("InputFile", fifo),
+                 put("OutputFile", fifo + ".zl"), QStringLiteral("Compress")});
+        ASSERT_TRUE(p.waitForStarted());
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        const QByteArray data(2 << 20, 'x');
+        ASSERT_EQ(::write(fd, data.constData(), size_t(data.size())), data.size());
+        ::kill(pid_t(p.processId()), signal);
+        EXPECT_TRUE(p.waitForFinished(20000));
+        ::close(fd);
+        EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(QDir(win.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  QStringList{QStringLiteral("flusso")});
+        QFile::remove(fifo);
+    }
 }
 
 } // namespace
