@@ -47,7 +47,7 @@ QString startSink(QProcess& sink, const QStringList& arguments) {
     return QString::fromLatin1(ready.mid(6).trimmed());
 }
 
-Run runChild(const QStringList& command, const QString& workDir) {
+Run runChild(const QStringList& command, const QString& workDir, const QString& input) {
     std::vector<QByteArray> args;
     for (const QString& a : command)
         args.push_back(a.toLocal8Bit());
@@ -57,6 +57,8 @@ Run runChild(const QStringList& command, const QString& workDir) {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    const QByteArray inputPath = QFile::encodeName(input);
+    posix_spawn_file_actions_addopen(&actions, 0, inputPath.constData(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     QDir::setCurrent(workDir);
     Run run;

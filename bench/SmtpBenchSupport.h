@@ -43,8 +43,10 @@ struct Run {
     int status = -1;
 };
 
-// One child process, standard output discarded: its wall time, peak memory and exit status.
-Run runChild(const QStringList& command, const QString& workDir);
+// One child process, standard input from `input`, standard output discarded: its wall time,
+// peak memory and exit status.
+Run runChild(const QStringList& command, const QString& workDir,
+             const QString& input = QStringLiteral("/dev/null"));
 
 // The best of `rounds` runs of each command, run in turns. False (and a line on standard error
 // naming `bench`) when any run failed.
