@@ -6,9 +6,11 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace tarv;
@@ -55,6 +57,19 @@ protected:
         return QStringLiteral("%1=\"%2\"").arg(QLatin1String(name), value);
     }
 };
+
+// Opens a pipe for writing once its reader has opened it; -1 when none comes within 20 s.
+int openWhenRead(const QString& fifo) {
+    for (int i = 0; i < 2000; ++i) {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            return fd;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
 
 TEST_F(ZlibToolTest, CompressesAndExpandsByDispatchWithAnItalianStatus) {
     QByteArray data;
@@ -165,8 +180,8 @@ TEST_F(ZlibToolTest, AJobEndedByASignalLeavesNoTemporaryFile) {
                 {QStringLiteral("ZLIBTOOLLib.ZlibTool"), put("InputFile", fifo),
                  put("OutputFile", fifo + ".zl"), QStringLiteral("Compress")});
         ASSERT_TRUE(p.waitForStarted());
-        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
-        ASSERT_GE(fd, 0);
+        const int fd = openWhenRead(fifo);
+        ASSERT_GE(fd, 0) << p.readAllStandardError().constData();
         const QByteArray data(2 << 20, 'x');
         ASSERT_EQ(::write(fd, data.constData(), size_t(data.size())), data.size());
         ::kill(pid_t(p.processId()), signal);
