@@ -17,7 +17,7 @@ PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n 
             clang libclang-rt-14-dev \
             libssl-dev openssl libsecret-1-dev libio-socket-ssl-perl libnet-ssleay-perl msmtp \
             gnome-keyring dbus-daemon \
-            xvfb python3-xlib \
+            xvfb python3-xlib pigz \
             python3-dev python3-pyqt6
 LOCALES  := it_IT.UTF-8 en_US.UTF-8
 
