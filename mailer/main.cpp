@@ -7,7 +7,7 @@
 //   nothing                                 the compose window and its start-up; with no
 //                                           display, the hand-off's unattended send alone
 #include "ConsoleSend.h"
-#include "DisplayProbe.h"
+#include "GuiPlatform.h"
 #include "HandOffFile.h"
 #include "Impostazioni.h"
 #include "Iniziale.h"
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
         break;
     }
 
-    if (!tarv::displayAvailable()) {
+    if (!tarv::GuiPlatform::find().available()) {
         if (command.mode == Mode::Settings) {
             say(QStringLiteral("nessuno schermo disponibile (DISPLAY o WAYLAND_DISPLAY): la "
                                "finestra delle impostazioni non può essere mostrata."));
