@@ -2,13 +2,13 @@
 
 #include "AttachmentText.h"
 #include "ConsoleMessageBoxes.h"
+#include "ConsoleView.h"
 #include "ExitStatus.h"
 #include "HandOffClaim.h"
 #include "HandOffFile.h"
 #include "MessageText.h"
 #include "Paths.h"
 #include "ProgramSettings.h"
-#include "SendView.h"
 #include "SendmailMessage.h"
 #include "Services.h"
 #include "SmtpSession.h"
@@ -27,30 +27,6 @@ void say(std::FILE* err, const QString& text) {
     std::fprintf(err, "velinor: %s\n", text.toLocal8Bit().constData());
     std::fflush(err);
 }
-
-// What the send shows on the compose window, kept for the end of the run.
-class ConsoleView : public SendView {
-public:
-    SendJob fields;
-    bool completed = false;
-    bool failed = false;
-    QString status;
-    QString failure;
-
-    SendJob job() const override { return fields; }
-    void setStatus(const QString& text) override { status = text; }
-    void setPercent(const QString&) override {}
-    void setProgressWidth(int) override {}
-    void appendEcho(const QString&) override {}
-    void clearEcho() override {}
-    void setSendEnabled(bool) override {}
-    QObject* owner() override { return nullptr; }
-    void Chiudi_Programma(int) override { completed = true; }
-    void failUnattended(const QString& text) override {
-        failed = true;
-        failure = text;
-    }
-};
 
 // Nobody answers: a box (none is expected in an unattended send) takes its safest button and
 // says so; no bell rings on the caller's terminal.
@@ -106,7 +82,7 @@ struct Sender {
                 continue;
             }
             const int status = view.failed ? session.exitStatus() : EX_SOFTWARE;
-            say(err, QStringLiteral("%1: %2").arg(r, view.failed ? view.failure : view.status));
+            say(err, QStringLiteral("%1: %2").arg(r, view.outcome()));
             o.notServed << r;
             o.status = ExitStatus::worse(o.status, status);
             // Only a refused recipient (RCPT TO) concerns that recipient alone.
@@ -269,7 +245,7 @@ int runWithoutDisplay(ProgramSettings& settings, const QString& handOffPath, std
         return EX_OK;
     }
     giveBack.served = session.recipientIndex();
-    say(err, view.failed ? view.failure : view.status);
+    say(err, view.outcome());
     QStringList served, notServed;
     for (int i = 0; i < job.recipients.size(); ++i) {
         const QString r = MessageText::trimBlanks(job.recipients[i]);
