@@ -177,16 +177,11 @@ int runWithoutDisplay(ProgramSettings& settings, const QString& handOffPath, std
     // The message as the compose window's start-up takes it: the hand-off file when it exists
     // and may be trusted, else the stored settings.
     const HandOffFile handOff(handOffPath);
-    bool useHandOff = handOff.exists();
-    QString refusal;
-    if (useHandOff) {
-        const QString reason = handOff.distrustReason();
-        if (!reason.isEmpty()) {
-            useHandOff = false;
-            refusal = QStringLiteral("il file %1 non è stato usato perché %2.")
-                          .arg(handOff.path(), reason);
-        }
-    }
+    QString reason, refusal;
+    const bool useHandOff = handOff.usable(&reason);
+    if (!reason.isEmpty())
+        refusal =
+            QStringLiteral("il file %1 non è stato usato perché %2.").arg(handOff.path(), reason);
     // Taken for this run as the compose window's start-up takes it (HandOffClaim): used up
     // by a completed send, given back otherwise, less the recipients already served.
     HandOffClaim claim;
@@ -238,10 +233,8 @@ int runWithoutDisplay(ProgramSettings& settings, const QString& handOffPath, std
     session.SendMimeConnect_Click();
     if (view.completed && !view.failed) {
         // The hand-off is used up; a file start-up refused stays as it is.
-        if (claim.isTaken())
-            claim.consume();
-        else if (useHandOff && handOff.exists())
-            handOff.remove();
+        if (useHandOff)
+            HandOffFile::useUp(claim, handOffPath);
         return EX_OK;
     }
     giveBack.served = session.recipientIndex();

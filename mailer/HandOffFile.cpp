@@ -1,5 +1,6 @@
 #include "HandOffFile.h"
 
+#include "HandOffClaim.h"
 #include "HandOffText.h"
 #include "Paths.h"
 #include "ProfileFile.h"
@@ -46,8 +47,25 @@ QString HandOffFile::distrustReason() const {
     return QString();
 }
 
+bool HandOffFile::usable(QString* refused) const {
+    if (!exists())
+        return false;
+    *refused = distrustReason();
+    return refused->isEmpty();
+}
+
 bool HandOffFile::remove() const {
     return QFile::remove(m_path);
+}
+
+void HandOffFile::useUp(HandOffClaim& claim, const QString& handOffPath) {
+    if (claim.isTaken()) {
+        claim.consume();
+        return;
+    }
+    const HandOffFile inPlace(handOffPath);
+    if (inPlace.exists())
+        inPlace.remove();
 }
 
 } // namespace tarv

@@ -217,18 +217,13 @@ void Iniziale::Apertura() {
     }
 
     const HandOffFile handOff(m_handOff.isTaken() ? m_handOff.path() : handOffPath());
-    bool useHandOff = handOff.exists();
-    QString refusal;
-    if (useHandOff) {
-        const QString reason = handOff.distrustReason();
-        if (!reason.isEmpty()) {
-            useHandOff = false;
-            refusal = QStringLiteral("Il file %1 non è stato usato perché %2: il messaggio è stato "
-                                     "preparato dalle impostazioni e non verrà spedito "
-                                     "automaticamente da quel file.")
-                          .arg(handOff.path(), reason);
-        }
-    }
+    QString reason, refusal;
+    const bool useHandOff = handOff.usable(&reason);
+    if (!reason.isEmpty())
+        refusal = QStringLiteral("Il file %1 non è stato usato perché %2: il messaggio è stato "
+                                 "preparato dalle impostazioni e non verrà spedito "
+                                 "automaticamente da quel file.")
+                      .arg(handOff.path(), reason);
     m_handOffRead = useHandOff;
     QString attachmentText;
     if (useHandOff) {
@@ -285,13 +280,8 @@ void Iniziale::Chiudi_Programma(int exitStatus) {
     m_session->closeConnection();
     // Only the hand-off that this run trusted and read is used up; a file start-up refused
     // may be another user's and stays as it is.
-    if (m_handOffRead && m_handOff.isTaken()) {
-        m_handOff.consume();
-    } else {
-        const HandOffFile handOff(handOffPath());
-        if (m_handOffRead && handOff.exists())
-            handOff.remove();
-    }
+    if (m_handOffRead)
+        HandOffFile::useUp(m_handOff, handOffPath());
     close();
     endProgram(exitStatus);
 }
