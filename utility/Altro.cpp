@@ -5,6 +5,7 @@
 #include "ComPtr.h"
 #include "HandOffText.h"
 #include "MessageBoxes.h"
+#include "Paths.h"
 #include "ProfileFile.h"
 #include "Services.h"
 #include "SessionControl.h"
@@ -115,7 +116,11 @@ HRESULT Altro::Invia_File(QString* FileDaInviare, QString* Dest, QString* Sogget
         (folder.st_mode & (S_IWGRP | S_IWOTH)) && !(folder.st_mode & S_ISVTX))
         ::chmod(folderName.constData(), folder.st_mode & 07755);
 
-    const QString program = dir + QStringLiteral("velinor");
+    // The user's own mailer (a per-user install), else the one installed for every user.
+    QString program = dir + QStringLiteral("velinor");
+    const QString shared = Paths::installedProgramsDirectory() + QStringLiteral("/velinor");
+    if (!QFileInfo(program).isFile() && QFileInfo(shared).isFile())
+        program = shared;
     const QFileInfo installed(program);
     const int failure = !installed.isFile()                                               ? 53
                         : !installed.isExecutable()                                       ? 70
