@@ -15,10 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++data;
     --size;
     tarv::SmtpReplyBuffer buffer;
-    QByteArray taken;
+    QByteArray taken, shown;
     for (size_t at = 0; at < size; at += chunk) {
         const size_t n = std::min(chunk, size - at);
         buffer.append(QByteArray(reinterpret_cast<const char*>(data + at), qsizetype(n)));
+        // The echo shows whole replies, each once, before the dialogue takes them.
+        shown += buffer.takeUnshownReplies();
+        FUZZ_CHECK(shown.isEmpty() || shown.endsWith('\n'));
         while (buffer.hasReply()) {
             const QByteArray reply = buffer.takeReply();
             FUZZ_CHECK(!reply.isEmpty());
@@ -29,8 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         // Nothing is lost or made up: the replies taken and what waits are the bytes received.
         FUZZ_CHECK(taken.size() + buffer.size() == qsizetype(at + n));
+        FUZZ_CHECK(taken == shown);
     }
     FUZZ_CHECK(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)).startsWith(taken));
     FUZZ_CHECK(buffer.takeReply().isEmpty());
+    shown += buffer.takeUnshownRest();
+    FUZZ_CHECK(shown == QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -32,10 +33,24 @@ public:
     // be asked.
     std::optional<QString> password(const QString& server, const QString& user, QString* error);
     bool hasPassword(const QString& server, const QString& user);
+    // Why the last password() did not ask the desktop's secret store, in Italian; empty when it
+    // did (or was never called).
+    QString keyringNotAsked() const { return m_keyringNotAsked; }
+
+    // From now on the process leaves no core dump (a crash would write the password into it)
+    // and no other process of the user may read its memory. Called by whatever is about to
+    // hold a password: reading one, saving one, asking the user for one.
+    static void keepOutOfCoreDumps();
 
 private:
     RegistryStore& registry() const;
     RegistryStore* m_registry;
+    QString m_keyringNotAsked;
 };
+
+// Overwrites a text that held a password, or a form of it, and empties it. A text that shares
+// its characters with another copy is only emptied: the holder of the last copy wipes it.
+void wipeSecret(QByteArray& bytes);
+void wipeSecret(QString& text);
 
 } // namespace tarv

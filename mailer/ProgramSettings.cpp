@@ -25,8 +25,9 @@ void ProgramSettings::Registra_Percorso() {
     if (!Esiste_Chiave(QLatin1String(kAppPathsKey)))
         Crea_Chiave(QLatin1String(kAppPathsKey));
     m_regitro.Key = QLatin1String(kAppPathsKey);
-    const QString exe = QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
-                                                      : QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    const QString exe = QCoreApplication::instance()
+                            ? QCoreApplication::applicationFilePath()
+                            : QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
     // Without the rights to write there nothing is reported: start-up goes on.
     Scrivi_Impostazione(QString(), exe);
     Scrivi_Impostazione(QStringLiteral("Path"), QFileInfo(exe).absolutePath());

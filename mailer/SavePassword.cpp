@@ -45,6 +45,7 @@ int salvaPassword(ProgramSettings& settings, std::FILE* in, std::FILE* out, std:
         return 2;
     }
 
+    PasswordStore::keepOutOfCoreDumps();
     QByteArray password;
     const int fd = fileno(in);
     termios saved{};
@@ -69,8 +70,10 @@ int salvaPassword(ProgramSettings& settings, std::FILE* in, std::FILE* out, std:
     PasswordStore store;
     const PasswordStore::Place place = store.place();
     QString error;
-    const bool saved_ = store.save(server, submission.user, QString::fromUtf8(password), &error);
-    password.fill('\0');
+    QString text = QString::fromUtf8(password);
+    const bool saved_ = store.save(server, submission.user, text, &error);
+    wipeSecret(text);
+    wipeSecret(password);
     if (!saved_) {
         say(err, QStringLiteral("velinor: ") + error);
         return 1;

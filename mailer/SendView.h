@@ -16,8 +16,8 @@ struct SendJob {
     QString body;            // Mailtxt
     QStringList attachments; // AttachmentList, full paths
     bool hasAttachments = false;
-    QString autoSend;        // "Nascosto" text
-    QString exitFlag;        // "Esci" text
+    QString autoSend; // "Nascosto" text
+    QString exitFlag; // "Esci" text
 };
 
 // What the send needs of the compose window: its fields, and the places that show the
@@ -26,13 +26,13 @@ class SendView {
 public:
     virtual ~SendView() = default;
     virtual SendJob job() const = 0;
-    virtual void setStatus(const QString& text) = 0;        // Process
-    virtual void setPercent(const QString& text) = 0;       // lblpcent
-    virtual void setProgressWidth(int twips) = 0;           // frm2, 0 to 4740
-    virtual void appendEcho(const QString& received) = 0;   // DataArrival
-    virtual void clearEcho() = 0;                           // DataArrival
-    virtual void setSendEnabled(bool enabled) = 0;          // SendMimeConnect
-    virtual QObject* owner() = 0;                           // parent of message boxes
+    virtual void setStatus(const QString& text) = 0;      // Process
+    virtual void setPercent(const QString& text) = 0;     // lblpcent
+    virtual void setProgressWidth(int twips) = 0;         // frm2, 0 to 4740
+    virtual void appendEcho(const QString& received) = 0; // DataArrival
+    virtual void clearEcho() = 0;                         // DataArrival
+    virtual void setSendEnabled(bool enabled) = 0;        // SendMimeConnect
+    virtual QObject* owner() = 0;                         // parent of message boxes
     // Chiudi_Programma: closes the connection, deletes the hand-off file, ends the program
     // with the given status.
     virtual void Chiudi_Programma(int exitStatus = 0) = 0;

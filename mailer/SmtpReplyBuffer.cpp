@@ -1,9 +1,11 @@
 #include "SmtpReplyBuffer.h"
 
+#include <algorithm>
+
 namespace tarv {
 
-qsizetype SmtpReplyBuffer::replyLength() const {
-    qsizetype start = 0;
+qsizetype SmtpReplyBuffer::replyLength(qsizetype from) const {
+    qsizetype start = from;
     for (;;) {
         const qsizetype lf = m_pending.indexOf('\n', start);
         if (lf < 0)
@@ -16,7 +18,7 @@ qsizetype SmtpReplyBuffer::replyLength() const {
         const bool continues = line.size() >= 4 && line[3] == '-';
         start = lf + 1;
         if (!continues)
-            return start;
+            return start - from;
     }
 }
 
@@ -26,7 +28,21 @@ QByteArray SmtpReplyBuffer::takeReply() {
         return {};
     const QByteArray reply = m_pending.left(length);
     m_pending.remove(0, length);
+    m_shown = std::max<qsizetype>(0, m_shown - length);
     return reply;
+}
+
+QByteArray SmtpReplyBuffer::takeUnshownReplies() {
+    const qsizetype from = m_shown;
+    while (const qsizetype length = replyLength(m_shown))
+        m_shown += length;
+    return m_pending.mid(from, m_shown - from);
+}
+
+QByteArray SmtpReplyBuffer::takeUnshownRest() {
+    const qsizetype from = m_shown;
+    m_shown = m_pending.size();
+    return m_pending.mid(from);
 }
 
 int SmtpReplyBuffer::codeOf(const QByteArray& reply) {

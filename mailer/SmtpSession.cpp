@@ -30,8 +30,15 @@ const QString kNoLoginMethod =
     QStringLiteral("Il server non offre l'accesso con AUTH PLAIN o LOGIN: messaggio non spedito.");
 const QString kLoginRefused =
     QStringLiteral("Nome utente o password rifiutati dal server (535): messaggio non spedito.");
-// A reply that never ends (no line end within this many bytes) is not a reply.
-constexpr qsizetype kLongestReply = 64 * 1024;
+const QString kTooMuchFromServer =
+    QStringLiteral("Il server ha inviato più di 64 KiB senza attendere i comandi: connessione "
+                   "chiusa, messaggio non spedito.");
+// The most of the server's text kept at a time: a reply that never ends (no line end within
+// this many bytes) is not a reply, and a server that is answered one reply at a time has no
+// reason to send more.
+constexpr qsizetype kMostKept = 64 * 1024;
+// The longest command line, its line end included (RFC 5321 4.5.3.1.4).
+constexpr qsizetype kLongestCommand = 512;
 
 EventPump& pump() {
     return *Services::current().pump;
@@ -199,22 +206,34 @@ void SmtpSession::DataArrival_MouseUp() {
         return; // nothing to read after all: nothing changes
     if (count < 1) {
         // The socket is closed by now. Before the 221 that is the end of this message.
+        showEcho(m_replies.takeUnshownRest());
         if (m_busy && m_quitAccepted != m_generation)
             fail(count == 0
                      ? QStringLiteral("Il server ha chiuso la connessione: messaggio non spedito.")
                      : QStringLiteral("Connessione interrotta: ") + m_socket->errorText());
         return;
     }
-    QString text = m_echoDecoder.decode(data);
+    // The echo shows whole replies: a hidden text cut by the reads is still hidden whole.
+    m_replies.append(data);
+    showEcho(m_replies.takeUnshownReplies());
+    // Replies are judged by the wait that expects them, once they are whole. A server gets
+    // one reply's room at most: more waiting than that (one reply that never ends, or replies
+    // nobody asked for, sent while the message goes out) ends the connection.
+    if (m_replies.size() <= kMostKept)
+        return;
+    if (m_inDialogo)
+        fail(kTooMuchFromServer);
+    else
+        m_replies.clear();
+}
+
+void SmtpSession::showEcho(const QByteArray& bytes) {
+    if (bytes.isEmpty())
+        return;
+    QString text = m_echoDecoder.decode(bytes);
     for (const QString& hidden : m_hidden)
         text.replace(hidden, QLatin1String("****"));
     m_view.appendEcho(text);
-    if (!m_inDialogo)
-        return;
-    // The reply is judged by the wait that expects it, once it is whole.
-    m_replies.append(data);
-    if (!m_replies.hasReply() && m_replies.size() > kLongestReply)
-        fail(kUnexpectedCode);
 }
 
 void SmtpSession::Attendi_Risposta() {
@@ -345,30 +364,67 @@ void SmtpSession::Passo_Successivo(int step) {
 }
 
 bool SmtpSession::readPassword() {
-    m_password.clear();
-    m_hidden.clear();
+    forgetPassword();
     if (m_submission.user.isEmpty())
         return true;
     QString error;
-    const std::optional<QString> password =
-        PasswordStore().password(m_serverName, m_submission.user, &error);
+    PasswordStore store;
+    std::optional<QString> password = store.password(m_serverName, m_submission.user, &error);
     if (!password) {
-        fail(error.isEmpty()
-                 ? QStringLiteral("Nessuna password salvata per l'utente %1 sul server %2: "
-                                  "salvarla dalle impostazioni (Login...) o con "
-                                  "velinor --salva-password.")
-                       .arg(m_submission.user, m_serverName)
-                 : QStringLiteral("Impossibile leggere la password: ") + error);
+        QString status =
+            error.isEmpty()
+                ? QStringLiteral("Nessuna password salvata per l'utente %1 sul server %2: "
+                                 "salvarla dalle impostazioni (Login...) o con "
+                                 "velinor --salva-password.")
+                      .arg(m_submission.user, m_serverName)
+                : QStringLiteral("Impossibile leggere la password: ") + error;
+        if (error.isEmpty() && !store.keyringNotAsked().isEmpty())
+            status += QStringLiteral(" Il portachiavi del desktop non è stato consultato: %1.")
+                          .arg(store.keyringNotAsked());
+        fail(status);
         return false;
     }
-    m_password = *password;
-    const QByteArray user = m_submission.user.toUtf8(), secret = m_password.toUtf8();
-    m_hidden = {QString::fromLatin1(('\0' + user + '\0' + secret).toBase64()),
-                QString::fromLatin1(secret.toBase64()), QString::fromLatin1(user.toBase64())};
+    m_password = std::move(*password);
+    // Every form of the password the dialogue sends; each copy is wiped when the send ends.
+    const auto hide = [this](QByteArray bytes) {
+        if (!bytes.isEmpty())
+            m_hidden << QString::fromLatin1(bytes);
+        wipeSecret(bytes);
+    };
+    hide(plainToken());
+    hide(loginAnswer(m_password));
+    hide(loginAnswer(m_submission.user));
     if (!m_password.isEmpty())
         m_hidden.prepend(m_password);
-    m_hidden.removeAll(QString());
     return true;
+}
+
+QByteArray SmtpSession::plainToken() const {
+    // RFC 4616: authorisation identity (none), NUL, user, NUL, password; then Base64.
+    QByteArray user = m_submission.user.toUtf8(), secret = m_password.toUtf8();
+    QByteArray message;
+    message.reserve(user.size() + secret.size() + 2);
+    message.append('\0').append(user).append('\0').append(secret);
+    QByteArray token = message.toBase64();
+    wipeSecret(user);
+    wipeSecret(secret);
+    wipeSecret(message);
+    return token;
+}
+
+QByteArray SmtpSession::loginAnswer(const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    QByteArray answer = bytes.toBase64();
+    wipeSecret(bytes);
+    return answer;
+}
+
+void SmtpSession::sendSecret(Opening opening, int expected, const char* prefix, QByteArray secret) {
+    QByteArray command;
+    command.reserve(qsizetype(qstrlen(prefix)) + secret.size() + 2);
+    command.append(prefix).append(secret).append("\r\n");
+    wipeSecret(secret);
+    openingCommand(opening, expected, std::move(command));
 }
 
 bool SmtpSession::startTls() {
@@ -393,18 +449,23 @@ void SmtpSession::failTls() {
                  .arg(m_serverName, reason));
 }
 
-void SmtpSession::openingCommand(Opening opening, int expected, const QByteArray& command) {
+void SmtpSession::openingCommand(Opening opening, int expected, QByteArray command) {
     m_opening = opening;
     m_expected = expected;
-    if (Invia_Testo(command))
+    // The rest of the dialogue runs inside the wait: a command that carried a login token is
+    // wiped before it.
+    const bool sent = Invia_Testo(command);
+    wipeSecret(command);
+    if (sent)
         Attendi_Risposta();
 }
 
 void SmtpSession::continueOpening(const QByteArray& reply) {
     const int code = SmtpReplyBuffer::codeOf(reply);
     const Opening opening = m_opening;
-    const bool login = opening == Opening::AuthPlain || opening == Opening::AuthLogin ||
-                       opening == Opening::AuthUser || opening == Opening::AuthPassword;
+    const bool login = opening == Opening::AuthPlain || opening == Opening::AuthPlainAsk ||
+                       opening == Opening::AuthLogin || opening == Opening::AuthUser ||
+                       opening == Opening::AuthPassword;
     if (login && code == 535) {
         fail(kLoginRefused);
         return;
@@ -430,11 +491,14 @@ void SmtpSession::continueOpening(const QByteArray& reply) {
         openingCommand(Opening::Ehlo, 250,
                        line("EHLO " + MessageText::domainOf(m_job.sender).toUtf8()));
         return;
+    case Opening::AuthPlainAsk:
+        sendSecret(Opening::AuthPlain, 235, "", plainToken());
+        return;
     case Opening::AuthLogin:
-        openingCommand(Opening::AuthUser, 334, line(m_submission.user.toUtf8().toBase64()));
+        sendSecret(Opening::AuthUser, 334, "", loginAnswer(m_submission.user));
         return;
     case Opening::AuthUser:
-        openingCommand(Opening::AuthPassword, 235, line(m_password.toUtf8().toBase64()));
+        sendSecret(Opening::AuthPassword, 235, "", loginAnswer(m_password));
         return;
     case Opening::AuthPlain:
     case Opening::AuthPassword:
@@ -473,11 +537,17 @@ void SmtpSession::afterEhlo(const QByteArray& reply) {
         }
     }
     if (user) {
-        const QByteArray name = m_submission.user.toUtf8(), secret = m_password.toUtf8();
-        if (auth.contains("PLAIN"))
-            openingCommand(Opening::AuthPlain, 235,
-                           "AUTH PLAIN " + ('\0' + name + '\0' + secret).toBase64() + "\r\n");
-        else if (auth.contains("LOGIN"))
+        if (auth.contains("PLAIN")) {
+            // A command line holds 512 bytes with its line end (RFC 4954 4): a longer token
+            // goes on a line of its own after the server's 334.
+            QByteArray token = plainToken();
+            if (token.size() + qsizetype(sizeof "AUTH PLAIN \r\n") - 1 <= kLongestCommand) {
+                sendSecret(Opening::AuthPlain, 235, "AUTH PLAIN ", std::move(token));
+            } else {
+                wipeSecret(token);
+                openingCommand(Opening::AuthPlainAsk, 334, "AUTH PLAIN\r\n");
+            }
+        } else if (auth.contains("LOGIN"))
             openingCommand(Opening::AuthLogin, 334, "AUTH LOGIN\r\n");
         else
             fail(kNoLoginMethod);
@@ -530,6 +600,7 @@ void SmtpSession::completion() {
 
 void SmtpSession::fail(const QString& status, const QString& unattendedText) {
     m_socket->close();
+    showEcho(m_replies.takeUnshownRest());
     m_writing = false;
     m_opening = Opening::None;
     if (!status.isEmpty())
@@ -540,9 +611,15 @@ void SmtpSession::fail(const QString& status, const QString& unattendedText) {
         m_view.failUnattended(unattendedText.isEmpty() ? status : unattendedText);
 }
 
-void SmtpSession::endDialogue() {
-    m_password.clear();
+void SmtpSession::forgetPassword() {
+    for (QString& hidden : m_hidden)
+        wipeSecret(hidden);
     m_hidden.clear();
+    wipeSecret(m_password);
+}
+
+void SmtpSession::endDialogue() {
+    forgetPassword();
     m_busy = false;
     m_view.setSendEnabled(true);
 }

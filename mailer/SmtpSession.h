@@ -73,18 +73,36 @@ public slots:
 
 private:
     // Where the extended opening stands: the reply awaited now answers this command.
-    enum class Opening { None, Ehlo, StartTls, AuthPlain, AuthLogin, AuthUser, AuthPassword };
+    // AuthPlainAsk: "AUTH PLAIN" without its token, which follows the server's 334.
+    enum class Opening {
+        None,
+        Ehlo,
+        StartTls,
+        AuthPlainAsk,
+        AuthPlain,
+        AuthLogin,
+        AuthUser,
+        AuthPassword
+    };
 
     void startConnection();
     bool readPassword();
     void continueOpening(const QByteArray& reply);
     void afterEhlo(const QByteArray& reply);
     // Sends one command of the opening and waits for its reply.
-    void openingCommand(Opening opening, int expected, const QByteArray& command);
+    // The command is wiped once sent.
+    void openingCommand(Opening opening, int expected, QByteArray command);
+    // Sends prefix + secret as a command of the opening, and wipes every copy made of it.
+    void sendSecret(Opening opening, int expected, const char* prefix, QByteArray secret);
+    // The AUTH PLAIN token and a Base64 LOGIN answer (the caller wipes them after use).
+    QByteArray plainToken() const;
+    static QByteArray loginAnswer(const QString& text);
     bool startTls();
     void failTls();
     bool checkAddresses();
     bool connectionAlive(quint64 generation) const;
+    // Appends received text to the echo box, with the hidden texts masked.
+    void showEcho(const QByteArray& bytes);
     void handleReply(const QByteArray& reply);
     void completion();
     // Ends the dialogue without the completion: closes the connection, shows the status,
@@ -92,6 +110,8 @@ private:
     // unattendedText replaces the status in what an unattended run reports.
     void fail(const QString& status, const QString& unattendedText = QString());
     void endDialogue();
+    // Wipes the password and every form of it the send made.
+    void forgetPassword();
     qint64 replyLimit() const;
     qint64 pauseMs();
     QString currentRecipient() const;

@@ -326,13 +326,29 @@ bool SmtpSocket::startTls(const QString& serverName, EventPump& pump, Clock& clo
         tlsFailed(openSslReason());
         return false;
     }
-    const QByteArray name = serverName.toUtf8();
+    QByteArray name = serverName.toUtf8();
+    // A name written with its final dot ("smtp.example.com.") is the same absolute name;
+    // certificates and the name sent to the server (SNI) carry it without the dot.
+    if (name.endsWith('.'))
+        name.chop(1);
     in_addr probe{};
+    bool named = false;
     if (::inet_pton(AF_INET, name.constData(), &probe) == 1) {
-        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m_ssl), name.constData());
+        named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m_ssl), name.constData()) == 1;
     } else {
+        // RFC 9525: a wildcard stands for one whole label ("*.example.com", never
+        // "m*.example.com"), and the subject's CN names nothing: only the DNS names count.
+        SSL_set_hostflags(m_ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS |
+                                     X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
+        named = !name.isEmpty() && SSL_set1_host(m_ssl, name.constData()) == 1;
         SSL_set_tlsext_host_name(m_ssl, name.constData());
-        SSL_set1_host(m_ssl, name.constData());
+    }
+    if (!named) {
+        // Without the name to check, any valid certificate would pass.
+        m_certificateRefused = true;
+        tlsFailed(QStringLiteral("il certificato non può essere verificato per il nome \"%1\"")
+                      .arg(serverName));
+        return false;
     }
 
     // The handshake reads the socket itself: no notification may take its bytes meanwhile.

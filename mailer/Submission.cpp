@@ -7,7 +7,7 @@ namespace tarv {
 Submission Submission::read(ProgramSettings& settings) {
     Submission s;
     settings.Apri_Chiave_Programma();
-    const QString port = settings.Leggi_Impostazione(QStringLiteral("Porta")).trimmed();
+    const QString port = storedPort(settings);
     const QString security = settings.Leggi_Impostazione(QStringLiteral("Sicurezza")).trimmed();
     s.user = settings.Leggi_Impostazione(QStringLiteral("Utente")).trimmed();
     if (!port.isEmpty()) {
@@ -27,6 +27,16 @@ Submission Submission::read(ProgramSettings& settings) {
                                    "(vuota, STARTTLS o TLS).")
                         .arg(security);
     return s;
+}
+
+QString Submission::storedPort(ProgramSettings& settings) {
+    settings.Apri_Chiave_Programma();
+    const QString text = settings.Leggi_Impostazione(QStringLiteral("Porta")).trimmed();
+    if (!text.isEmpty())
+        return text;
+    RegistryObject& regitro = settings.Regitro();
+    regitro.NameValue = QStringLiteral("Porta");
+    return regitro.RGetDWord() ? QString::number(quint32(regitro.DWordValue)) : QString();
 }
 
 QString Submission::securityText(Security security) {

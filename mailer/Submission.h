@@ -24,6 +24,9 @@ struct Submission {
     // Reads the three values through the settings module (which it leaves on the program key).
     // Letter case and blanks around the values do not count.
     static Submission read(ProgramSettings& settings);
+    // The stored "Porta" as text: a string value, or a DWORD written by a tool or a .reg file
+    // (in decimal); "" when there is neither.
+    static QString storedPort(ProgramSettings& settings);
     // The stored text of a security choice.
     static QString securityText(Security security);
 };

@@ -63,7 +63,8 @@ TEST_F(ComposeWindowTest, CaptionsAndStartingState) {
 TEST_F(ComposeWindowTest, DroppedFilesAreAppendedAndFoldersSkipped) {
     const QString a = win.write("uno.txt", "1"), b = win.write("due file.txt", "2");
     win.write("cartella/dentro.txt", "x");
-    drop({QUrl::fromLocalFile(a), QUrl::fromLocalFile(win.file("cartella")), QUrl::fromLocalFile(b)});
+    drop({QUrl::fromLocalFile(a), QUrl::fromLocalFile(win.file("cartella")),
+          QUrl::fromLocalFile(b)});
     EXPECT_EQ(listed(), QStringList({a, b}));
     EXPECT_EQ(w.AttachmentList->currentRow(), 1);
     EXPECT_TRUE(w.hasAttachments());

@@ -21,11 +21,13 @@ protected:
 };
 
 TEST_F(DialUpTest, ListsEntriesAndDialsTheChosenOneOnEachFamily) {
-    win.write("rasphone.pbk", "[Ufficio]\r\nPhoneNumber=0212345\r\n[Casa Mia]\r\nPhoneNumber=06\r\n[Riserva]\r\n");
+    win.write("rasphone.pbk",
+              "[Ufficio]\r\nPhoneNumber=0212345\r\n[Casa Mia]\r\nPhoneNumber=06\r\n[Riserva]\r\n");
     struct Case {
         const char* platform;
         QString command;
-    } cases[] = {{"1", "rundll32.exe rnaui.dll,RnaDial Casa Mia"}, {"2", "Rasphone -d \"Casa Mia\""}};
+    } cases[] = {{"1", "rundll32.exe rnaui.dll,RnaDial Casa Mia"},
+                 {"2", "Rasphone -d \"Casa Mia\""}};
     for (const Case& c : cases) {
         qputenv("TARV_PLATFORM_ID", c.platform);
         EXPECT_EQ(PhoneBook::dialCommand("Casa Mia", atoi(c.platform)), c.command);

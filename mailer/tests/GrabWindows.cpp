@@ -89,13 +89,14 @@ int main(int argc, char** argv) {
     writeFile(doc, 180 * 1024);
     const QString sheet = docs.filePath("Listino prezzi.ods");
     writeFile(sheet, 420 * 1024);
-    for (auto [name, value] : {std::pair{"Dest", "clienti@esempio.it"},
-                               {"Subject", "Preventivo richiesto"},
-                               {"Testo", "Gentile cliente,\nin allegato il preventivo richiesto.\n\nCordiali saluti"},
-                               {"Assistenza", "assistenza@studiorossi.it"},
-                               {"Nascosto", ""},
-                               {"Esci", "True"},
-                               {"PausaAllegati", "2"}})
+    for (auto [name, value] :
+         {std::pair{"Dest", "clienti@esempio.it"},
+          {"Subject", "Preventivo richiesto"},
+          {"Testo", "Gentile cliente,\nin allegato il preventivo richiesto.\n\nCordiali saluti"},
+          {"Assistenza", "assistenza@studiorossi.it"},
+          {"Nascosto", ""},
+          {"Esci", "True"},
+          {"PausaAllegati", "2"}})
         settings.Scrivi_Impostazione(QLatin1String(name), QString::fromUtf8(value));
     settings.Scrivi_Impostazione("Allegato", doc + "," + sheet + ",");
 

@@ -451,3 +451,61 @@ exec "$0"' "$1"
 }
 
 } // namespace
+
+namespace {
+
+// Run by cron, with neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR, the program still
+// finds the keyring on the user's bus at /run/user/<uid>/bus (a tmpfs of the test's own there,
+// in a mount namespace); and a locked keyring is reported as locked, not as a missing password.
+TEST_F(ProgramSendTest, KeyringFoundOutsideTheDesktopSessionAndLockedSaysSo) {
+    if (QStandardPaths::findExecutable("gnome-keyring-daemon").isEmpty() ||
+        QStandardPaths::findExecutable("dbus-send").isEmpty())
+        GTEST_SKIP() << "needs gnome-keyring and dbus-daemon";
+    TestAuthority authority("Velinor Prova CA");
+    const auto [cert, key] = authority.serverCertificate("localhost");
+    SinkServer sink;
+    ASSERT_TRUE(sink.startWith({"--tls", cert, key, "--login", "mario:segreta"}));
+    storeSubmission(sink.port(), "TLS");
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SSL_CERT_FILE", authority.certificate());
+    env.insert("HOME", win.file("home"));
+    env.insert("XDG_DATA_HOME", win.file("home/data"));
+    for (const char* name :
+         {"DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(name);
+    QDir().mkpath(win.file("home"));
+    // Saved in the desktop session; sent as cron would, first with the keyring locked (the
+    // run fails and keeps the hand-off file), then unlocked again.
+    const Outcome o = run({.script = R"(hostname velinor-e2e.invalid || exit 90
+exec unshare --mount --propagation private sh -c '
+mount -t tmpfs -o mode=755 tmpfs /run/user || exit 93
+mkdir -m 700 /run/user/$(id -u)
+bus=unix:path=/run/user/$(id -u)/bus
+pid=$(dbus-daemon --session --address=$bus --fork --print-pid) || exit 94
+trap "kill $pid" EXIT
+unlock() {
+    printf prova | DBUS_SESSION_BUS_ADDRESS=$bus gnome-keyring-daemon --replace --unlock \
+        --components=secrets >/dev/null
+}
+unlock || exit 91
+DBUS_SESSION_BUS_ADDRESS=$bus "$0" --salva-password || exit 92
+DBUS_SESSION_BUS_ADDRESS=$bus dbus-send --session --dest=org.freedesktop.secrets \
+    --type=method_call --print-reply /org/freedesktop/secrets \
+    org.freedesktop.Secret.Service.Lock \
+    array:objpath:/org/freedesktop/secrets/collection/login >/dev/null || exit 95
+"$0" && exit 96
+unlock || exit 97
+"$0"' "$1"
+)",
+                           .input = "segreta\n",
+                           .env = env});
+    EXPECT_EQ(o.exitCode, 0) << o.errors.constData();
+    EXPECT_TRUE(o.output.contains("salvata nel portachiavi del desktop")) << o.output.constData();
+    EXPECT_TRUE(o.errors.contains("velinor: Impossibile leggere la password: il portachiavi del "
+                                  "desktop è bloccato"))
+        << o.errors.constData();
+    EXPECT_EQ(sink.messageCount(), 1);
+}
+
+} // namespace

@@ -115,16 +115,24 @@ bool TestAuthority::run(const QStringList& arguments) {
 }
 
 std::pair<QString, QString> TestAuthority::serverCertificate(const QString& hostName) {
-    const QString base = m_dir.filePath(hostName);
+    return serverCertificate(hostName, hostName, {hostName});
+}
+
+std::pair<QString, QString> TestAuthority::serverCertificate(const QString& file,
+                                                             const QString& commonName,
+                                                             const QStringList& dnsNames) {
+    const QString base = m_dir.filePath(file);
     QFile ext(base + ".ext");
-    if (ext.open(QIODevice::WriteOnly))
-        ext.write("subjectAltName=DNS:" + hostName.toUtf8() +
-                  "\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n");
+    if (ext.open(QIODevice::WriteOnly)) {
+        if (!dnsNames.isEmpty())
+            ext.write("subjectAltName=DNS:" + dnsNames.join(",DNS:").toUtf8() + "\n");
+        ext.write("basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n");
+    }
     ext.close();
     const bool made =
         m_ok &&
         run({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-             "-keyout", base + ".key", "-out", base + ".csr", "-subj", "/CN=" + hostName}) &&
+             "-keyout", base + ".key", "-out", base + ".csr", "-subj", "/CN=" + commonName}) &&
         run({"x509", "-req", "-in", base + ".csr", "-CA", certificate(), "-CAkey",
              m_dir.filePath("ca.key"), "-CAcreateserial", "-out", base + ".pem", "-days", "2",
              "-extfile", base + ".ext"});
@@ -259,6 +267,10 @@ void ScriptedServer::onData(QTcpSocket* socket) {
             if (holdContentMs > 0) {
                 m_holdUntil[socket] = QDateTime::currentMSecsSinceEpoch() + holdContentMs;
                 respond(socket, verb);
+                QByteArray flood;
+                while (flood.size() < floodDuringContent)
+                    flood += "250 2.0.0 Ok\r\n";
+                writePieces(socket, flood);
                 QTimer::singleShot(holdContentMs + 1, socket, [this, socket] { onData(socket); });
                 return;
             }

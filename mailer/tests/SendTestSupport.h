@@ -101,6 +101,10 @@ public:
     QString certificate() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
     // A server certificate for hostName; its certificate file and key file.
     std::pair<QString, QString> serverCertificate(const QString& hostName);
+    // A server certificate with this subject CN and these DNS names (none: no
+    // subjectAltName), filed under `file`.
+    std::pair<QString, QString> serverCertificate(const QString& file, const QString& commonName,
+                                                  const QStringList& dnsNames);
 
 private:
     bool run(const QStringList& arguments);
@@ -145,6 +149,8 @@ public:
     // Reads nothing for this many milliseconds after accepting DATA, so that the client's
     // writes meet a full connection.
     int holdContentMs = 0;
+    // Bytes of "250 ..." lines written, unasked, while the message content is held.
+    qsizetype floodDuringContent = 0;
 
     QList<QByteArray> commands; // every command line received, all connections
     QList<QByteArray> messages; // every message content received (transparency undone)

@@ -198,4 +198,21 @@ TEST_F(SettingsWindowTest, LoginDialogStoresPortSecurityUserAndPassword) {
     EXPECT_FALSE(PasswordStore(&win.registry).hasPassword("altro.esempio.it", "mario@esempio.it"));
 }
 
+// A port written as a DWORD (by a .reg file or a tool) shows in the dialog and survives it.
+TEST_F(SettingsWindowTest, LoginDialogShowsAPortStoredAsADword) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"); // no desktop keyring
+    store("SMTP", "smtp.esempio.it");
+    ASSERT_EQ(win.registry.setValue(RegistryStore::CurrentUser, ProgramSettings::kProgramKey,
+                                    "Porta", REG_DWORD, RegistryStore::dwordData(587)),
+              RegStatus::Ok);
+    Impostazioni w(settings);
+    w.execDialog = [](QDialog& d) {
+        EXPECT_EQ(static_cast<Accesso&>(d).Porta->text(), "587");
+        d.reject();
+        return 0;
+    };
+    w.Login->click();
+    EXPECT_EQ(stored("Porta"), "587");
+}
+
 } // namespace

@@ -133,7 +133,10 @@ TEST_F(SessionTest, RepliesInPiecesAndOverSeveralLines) {
     send();
     EXPECT_TRUE(completed()) << view.lastStatus().toStdString();
     EXPECT_EQ(server.commands.size(), 5);
-    EXPECT_GT(view.echoAppends, 20); // the pieces were read one by one
+    // Read three bytes at a time, each reply is shown once it is whole.
+    EXPECT_EQ(view.echoAppends, 7);
+    EXPECT_TRUE(view.everyEcho.startsWith("220-fake.test welcome\r\n220-second line\r\n"
+                                          "220 ready\r\n250-fake.test\r\n"));
 }
 
 TEST_F(SessionTest, SeveralRepliesInOneRead) {
@@ -262,6 +265,21 @@ TEST_F(SessionTest, FullConnectionLosesNothing) {
     QByteArray encoded = m.mid(start, end - start);
     encoded.replace("\r\n", "");
     EXPECT_EQ(QByteArray::fromBase64(encoded), data);
+}
+
+// A server that floods replies nobody asked for while it takes the message slowly: what is
+// kept of them stays bounded, and the connection ends there.
+TEST_F(SessionTest, FloodOfRepliesDuringTheMessageEndsTheConnection) {
+    attach("pesante.bin", QByteArray(6 * 1024 * 1024, 'x'));
+    server.holdContentMs = 1500;
+    server.floodDuringContent = 1024 * 1024;
+    win.boxes.answers = {MsgAnswer::Yes, MsgAnswer::No};
+    send();
+    EXPECT_EQ(view.lastStatus(), "Il server ha inviato più di 64 KiB senza attendere i comandi: "
+                                 "connessione chiusa, messaggio non spedito.");
+    EXPECT_TRUE(server.messages.isEmpty());
+    EXPECT_LE(view.everyEcho.size(), 70 * 1024);
+    EXPECT_FALSE(completed());
 }
 
 TEST_F(SessionTest, UnreadableAttachmentEndsTheSendCleanly) {

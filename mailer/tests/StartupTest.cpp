@@ -63,9 +63,10 @@ protected:
 
 TEST(CommandLine, OnlyTheExactWordOpensTheSettings) {
     EXPECT_TRUE(opensSettingsOnly({"Impostazioni"}));
-    for (const QStringList& other : {QStringList{}, QStringList{"impostazioni"}, QStringList{"IMPOSTAZIONI"},
-                                     QStringList{"Impostazioni "}, QStringList{"Impostazioni", "x"},
-                                     QStringList{" Impostazioni"}})
+    for (const QStringList& other :
+         {QStringList{}, QStringList{"impostazioni"}, QStringList{"IMPOSTAZIONI"},
+          QStringList{"Impostazioni "}, QStringList{"Impostazioni", "x"},
+          QStringList{" Impostazioni"}})
         EXPECT_FALSE(opensSettingsOnly(other)) << other.join('|').toStdString();
 }
 
@@ -106,8 +107,11 @@ TEST_F(StartupTest, SettingsModuleDependsOnTheOrderOfItsCalls) {
 
 TEST_F(StartupTest, StoredSettingsFillTheJobAndOnlyExactTrueSendsAtOnce) {
     const QString existing = win.write("doc.pdf", "x");
-    store({{"Dest", "a@b.it; c@d.it"}, {"Subject", "Oggetto"}, {"Testo", "riga 1\nriga 2"},
-           {"Allegato", existing + ",," + win.file("missing.pdf") + ","}, {"Esci", "True"}});
+    store({{"Dest", "a@b.it; c@d.it"},
+           {"Subject", "Oggetto"},
+           {"Testo", "riga 1\nriga 2"},
+           {"Allegato", existing + ",," + win.file("missing.pdf") + ","},
+           {"Esci", "True"}});
     for (const char* flag : {"true", "TRUE", "True ", "Vero", ""}) {
         store({{"Nascosto", flag}});
         Run r = start();
@@ -136,11 +140,16 @@ TEST_F(StartupTest, StoredSettingsFillTheJobAndOnlyExactTrueSendsAtOnce) {
 
 TEST_F(StartupTest, HandOffFileReplacesEverySettingItCanCarry) {
     const QString a = win.write("a.txt", "1"), b = win.write("b.txt", "2");
-    store({{"Dest", "stored@x.it"}, {"Subject", "stored"}, {"Testo", "stored"},
-           {"Nascosto", "True"}, {"Esci", "True"}, {"Allegato", a + ","}});
+    store({{"Dest", "stored@x.it"},
+           {"Subject", "stored"},
+           {"Testo", "stored"},
+           {"Nascosto", "True"},
+           {"Esci", "True"},
+           {"Allegato", a + ","}});
     // As the library's hand-off writes it: four keys, no flags; a long attachment list.
     const QByteArray longList = (b + "," + QString(300, 'z') + "," + a).toUtf8();
-    writeHandOff("[Dati]\r\nAllegato=" + longList + "\r\nDest=cliente@x.it\r\nSubject=Fattura\r\nTesto=Saluti\r\n");
+    writeHandOff("[Dati]\r\nAllegato=" + longList +
+                 "\r\nDest=cliente@x.it\r\nSubject=Fattura\r\nTesto=Saluti\r\n");
     Run r = start();
     EXPECT_EQ(r.sends, 0);
     EXPECT_EQ(r.window->Tobox->text(), "cliente@x.it");

@@ -7,10 +7,18 @@
 
 #include "TestWindowsDir.h"
 
+#include "SmtpSocket.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -55,7 +63,8 @@ protected:
 
     // Starts the server and stores the settings for it.
     void serve(QStringList options, const QString& security, const QString& user = "mario",
-               TestAuthority* by = authority, const QString& certifiedName = "localhost") {
+               TestAuthority* by = authority, const QString& certifiedName = "localhost",
+               const QString& password = kPassword) {
         if (options.contains("--starttls") || options.contains("--tls")) {
             const auto [cert, key] = by->serverCertificate(certifiedName);
             ASSERT_FALSE(cert.isEmpty());
@@ -71,7 +80,7 @@ protected:
         settings.Scrivi_Impostazione("Sicurezza", security);
         settings.Scrivi_Impostazione("Utente", user);
         QString error;
-        ASSERT_TRUE(PasswordStore(&win.registry).save("localhost", "mario", kPassword, &error))
+        ASSERT_TRUE(PasswordStore(&win.registry).save("localhost", user, password, &error))
             << error.toStdString();
         session = std::make_unique<SmtpSession>(view, settings);
         session->setConnectivityTest([] { return true; });
@@ -79,7 +88,8 @@ protected:
 
     void expectNoCredentialsIn(const QByteArray& text) {
         const QByteArray pw = kPassword.toUtf8();
-        for (const QByteArray& secret : {pw, pw.toBase64(), ("\0mario\0" + pw).toBase64()})
+        for (const QByteArray& secret :
+             {pw, pw.toBase64(), (QByteArray("\0mario\0", 7) + pw).toBase64()})
             EXPECT_FALSE(text.contains(secret)) << text.toStdString();
     }
 };
@@ -90,9 +100,12 @@ TEST_F(SubmissionTest, LoginDeliversWithAttachmentsIntact) {
         QStringList options;
         const char* security;
     } cases[] = {
-        {"STARTTLS, AUTH PLAIN", {"--starttls", "--login", "mario:" + kPassword}, "STARTTLS"},
+        // The server echoes the login back, cut across reads: the echo box still hides it.
+        {"STARTTLS, AUTH PLAIN",
+         {"--starttls", "--login", "mario:" + kPassword, "--echo-login"},
+         "STARTTLS"},
         {"TLS from the first byte, AUTH LOGIN only",
-         {"--tls", "--login", "mario:" + kPassword, "--no-plain"},
+         {"--tls", "--login", "mario:" + kPassword, "--no-plain", "--echo-login"},
          "tls"},
         {"no security chosen: the login takes the STARTTLS offered",
          {"--starttls", "--login", "mario:" + kPassword},
@@ -106,6 +119,7 @@ TEST_F(SubmissionTest, LoginDeliversWithAttachmentsIntact) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         sink.stop();
+        view.everyEcho.clear();
         serve(c.options, c.security);
         session->SendMimeConnect_Click();
         EXPECT_EQ(view.lastStatus(), "La e-mail è stata spedita correttamente!")
@@ -120,6 +134,8 @@ TEST_F(SubmissionTest, LoginDeliversWithAttachmentsIntact) {
         EXPECT_EQ(QByteArray::fromBase64(parts[1].toObject()["data"].toString().toLatin1()),
                   "ok\n");
         EXPECT_TRUE(view.statuses.contains("Connessione cifrata con localhost"));
+        if (c.options.contains("--echo-login"))
+            EXPECT_GE(view.everyEcho.count("****"), 2) << view.everyEcho.toStdString();
         expectNoCredentialsIn(view.everyEcho.toUtf8());
         // Nothing readable crossed the wire: the server saw the commands only after TLS.
         const QByteArray received = TestWindowsDir::read(sink.receivedLog());
@@ -177,6 +193,7 @@ TEST_F(SubmissionTest, RefusalsEndTheSendWithoutFallingBack) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         sink.stop();
+        QFile::remove(sink.receivedLog());
         view.statuses.clear();
         serve(c.options, c.security, "mario", c.by, c.certifiedName);
         session->SendMimeConnect_Click();
@@ -184,7 +201,8 @@ TEST_F(SubmissionTest, RefusalsEndTheSendWithoutFallingBack) {
         EXPECT_FALSE(session->isSending());
         EXPECT_EQ(sink.messageCount(), 0);
         const QByteArray received = TestWindowsDir::read(sink.receivedLog());
-        expectNoCredentialsIn(received);
+        if (!c.status.contains("(535)")) // only a refused login went out, encrypted
+            expectNoCredentialsIn(received);
         if (!c.options.contains("--tls"))
             EXPECT_FALSE(received.contains("MAIL FROM")) << received.toStdString();
     }
@@ -203,7 +221,9 @@ TEST_F(SubmissionTest, SettingsThatCannotBeUsedStopBeforeConnecting) {
          "Sicurezza non valida nelle impostazioni: \"SSL\" (vuota, STARTTLS o TLS)."},
         {"", "STARTTLS", "luigi",
          "Nessuna password salvata per l'utente luigi sul server localhost: salvarla "
-         "dalle impostazioni (Login...) o con velinor --salva-password."},
+         "dalle impostazioni (Login...) o con velinor --salva-password. Il portachiavi del "
+         "desktop non è stato consultato: il bus di sessione unix:path=/nonexistent non "
+         "risponde."},
     };
     serve({}, "");
     for (const auto& c : cases) {
@@ -217,6 +237,153 @@ TEST_F(SubmissionTest, SettingsThatCannotBeUsedStopBeforeConnecting) {
         EXPECT_FALSE(session->isSending());
     }
     EXPECT_TRUE(TestWindowsDir::read(sink.receivedLog()).isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A user name and password whose AUTH PLAIN line would be longer than the 512 bytes a command
+// may have: the token follows the server's 334 instead.
+TEST_F(SubmissionTest, LongLoginGoesAfterThe334) {
+    const QString user = "amministrazione.contabilita." + QString(60, 'u') + "@esempio.it";
+    const QString password = kPassword + QString(300, 'p');
+    serve({"--starttls", "--login", user + ":" + password}, "STARTTLS", user, authority,
+          "localhost", password);
+    session->SendMimeConnect_Click();
+    EXPECT_EQ(view.lastStatus(), "La e-mail è stata spedita correttamente!")
+        << view.everyEcho.toStdString();
+    EXPECT_EQ(sink.messageCount(), 1);
+    EXPECT_TRUE(TestWindowsDir::read(sink.receivedLog()).contains("\r\nAUTH PLAIN\r\n"));
+}
+
+// The server's name against its certificate (RFC 9525): whole-label wildcards only, never the
+// subject's CN, and a name written with its final dot is the same name.
+TEST_F(SubmissionTest, HostNameChecks) {
+    struct Certificate {
+        const char* file;
+        const char* commonName;
+        QStringList dnsNames;
+    };
+    const Certificate partial{"partial", "m*.prova.test", {"m*.prova.test"}},
+        wildcard{"wildcard", "*.prova.test", {"*.prova.test"}},
+        cnOnly{"cn-only", "mail.prova.test", {}},
+        exact{"exact", "mail.prova.test", {"mail.prova.test"}};
+    const struct {
+        const Certificate* certificate;
+        const char* serverName;
+        bool accepted;
+    } cases[] = {
+        {&partial, "mail.prova.test", false}, {&wildcard, "mail.prova.test", true},
+        {&cnOnly, "mail.prova.test", false},  {&exact, "mail.prova.test", true},
+        {&exact, "mail.prova.test.", true},   {&exact, "mail.prova.test..", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.certificate->file) + " " + c.serverName);
+        const auto [cert, key] = authority->serverCertificate(
+            c.certificate->file, c.certificate->commonName, c.certificate->dnsNames);
+        ASSERT_FALSE(cert.isEmpty());
+        SinkServer server;
+        ASSERT_TRUE(server.startWith({"--tls", cert, key})) << server.error().toStdString();
+        SmtpSocket socket;
+        ASSERT_TRUE(socket.create());
+        ASSERT_TRUE(socket.connectTo(htonl(INADDR_LOOPBACK), server.port(), win.pump));
+        EXPECT_EQ(socket.startTls(c.serverName, win.pump, win.clock, 10000), c.accepted)
+            << socket.tlsError().toStdString();
+        if (!c.accepted)
+            EXPECT_TRUE(socket.certificateRefused()) << socket.tlsError().toStdString();
+    }
+}
+
+TEST_F(SubmissionTest, PortStoredAsADwordIsUsed) {
+    serve({}, "", "");
+    ASSERT_EQ(win.registry.setValue(RegistryStore::CurrentUser, ProgramSettings::kProgramKey,
+                                    "Porta", REG_DWORD, RegistryStore::dwordData(sink.port())),
+              RegStatus::Ok);
+    EXPECT_EQ(Submission::read(settings).port, sink.port());
+    EXPECT_EQ(Submission::storedPort(settings), QString::number(sink.port()));
+    session->SendMimeConnect_Click();
+    EXPECT_EQ(view.lastStatus(), "La e-mail è stata spedita correttamente!");
+    EXPECT_EQ(sink.messageCount(), 1);
+}
+
+// Where `needles` occur in this process's writable memory, outside the needles themselves.
+QStringList foundInMemory(const QList<QByteArray>& needles) {
+    QStringList found;
+    QFile maps("/proc/self/maps");
+    const int mem = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
+    if (!maps.open(QIODevice::ReadOnly) || mem < 0)
+        return {"cannot read the process's memory"};
+    std::vector<char> chunk(1 << 20);
+    const auto own = [&](quintptr at) {
+        if (at - quintptr(chunk.data()) < chunk.size())
+            return true;
+        for (const QByteArray& n : needles)
+            if (at - quintptr(n.constData()) < quintptr(n.size()))
+                return true;
+        return false;
+    };
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 2 || !f[1].startsWith("rw"))
+            continue;
+        const QList<QByteArray> range = f[0].split('-');
+        const quintptr from = range[0].toULongLong(nullptr, 16),
+                       to = range[1].toULongLong(nullptr, 16);
+        if (to - from > (quintptr(1) << 30))
+            continue; // a sanitizer's reserved shadow, not data
+        for (quintptr at = from; at < to; at += chunk.size() - 256) {
+            const ssize_t n =
+                ::pread(mem, chunk.data(), std::min<size_t>(chunk.size(), to - at), off_t(at));
+            if (n <= 0)
+                break;
+            for (const QByteArray& needle : needles) {
+                const QByteArrayView data(chunk.data(), n);
+                for (qsizetype i = data.indexOf(needle); i >= 0; i = data.indexOf(needle, i + 1))
+                    if (!own(at + quintptr(i)))
+                        found << QString::fromLatin1(f.value(5, f[0])) + " +" +
+                                     QString::number(at + quintptr(i) - from, 16);
+            }
+        }
+    }
+    ::close(mem);
+    std::fill(chunk.begin(), chunk.end(), 0);
+    return found;
+}
+
+// After a send with AUTH PLAIN and one with AUTH LOGIN, no form of the password the send made
+// is left in the process's memory, and the process has been made one that leaves no core dump.
+TEST_F(SubmissionTest, PasswordLeavesNoTraceInMemoryOrCoreDumps) {
+    ASSERT_EQ(::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0), 0);
+    // Here the password exists only as these bytes (the server gets them in hex).
+    QByteArray secret =
+        "Traccia-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+    for (const char* mechanism : {"PLAIN", "LOGIN"}) {
+        sink.stop();
+        QStringList options = {"--tls", "--login", "mario:x", "--password-hex", secret.toHex()};
+        if (mechanism == QByteArray("LOGIN"))
+            options << "--no-plain";
+        QString password = QString::fromUtf8(secret);
+        serve(options, "TLS", "mario", authority, "localhost", password);
+        wipeSecret(password);
+        session->SendMimeConnect_Click();
+        ASSERT_EQ(view.lastStatus(), "La e-mail è stata spedita correttamente!") << mechanism;
+    }
+    EXPECT_EQ(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
+
+    QList<QByteArray> needles = {secret.toBase64(),
+                                 (QByteArray("\0mario\0", 7) + secret).toBase64()};
+    for (const QByteArray& ascii : QList<QByteArray>{secret, needles[0], needles[1]}) {
+        QString wide = QString::fromLatin1(ascii);
+        needles << QByteArray(reinterpret_cast<const char*>(wide.utf16()), wide.size() * 2);
+        wipeSecret(wide);
+    }
+    const QStringList found = foundInMemory(needles);
+    EXPECT_TRUE(found.isEmpty()) << found.join(", ").toStdString();
+    for (QByteArray& n : needles)
+        wipeSecret(n);
+    wipeSecret(secret);
+    ::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0);
 }
 
 } // namespace

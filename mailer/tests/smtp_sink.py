@@ -10,6 +10,10 @@ Options for a submission server:
                          unless --login-in-clear is given.
   --login-in-clear       accept logins over a clear connection
   --no-plain             offer AUTH LOGIN only
+  --password-hex HEX     the password of --login, as the hex digits of its UTF-8 bytes
+  --echo-login           before answering a login, echo every line of it back, as a hostile
+                         server could: each line cut in two by a pause, then each line
+                         again with its middle on byte 2048 of the reply's one write
   --log FILE             write every byte the server receives, as it receives it, to FILE
 
 Accepts every message and saves, for the n-th message (from 1): n.eml, the exact bytes of
@@ -26,6 +30,7 @@ import json
 import logging
 import os
 import socket
+import asyncio
 import ssl
 import sys
 import threading
@@ -38,12 +43,34 @@ class LoggingSMTP(SMTP):
     """Writes every received byte to a file before the server reads it: what came over the
     wire, not what the server's own log chooses to show."""
     log = None
+    echo_login = False
 
     def data_received(self, data):
         if self.log is not None:
             with open(self.log, 'ab') as f:
                 f.write(data)
+        if self.echo_login:
+            self._heard = getattr(self, '_heard', b'') + data
         super().data_received(data)
+
+    async def push(self, status):
+        if self.echo_login and status[:3] in ('235', '535'):
+            heard = getattr(self, '_heard', b'')
+            lines = heard[heard.find(b'AUTH '):].split(b'\r\n')[:-1]
+            prefix = status[:3].encode() + b'-'
+            for line in lines:
+                half = len(line) // 2
+                self._writer.write(prefix + line[:half])
+                await self._writer.drain()
+                await asyncio.sleep(0.05)
+                self._writer.write(line[half:] + b'\r\n')
+                await self._writer.drain()
+            for line in lines:
+                pad = max(0, 2048 - len(prefix) - len(line) // 2)
+                self._writer.write(prefix + b'x' * pad + b' ' + line + b'\r\n')
+                await self._writer.drain()
+                await asyncio.sleep(0.05)
+        await super().push(status)
 
 
 class LoggingController(Controller):
@@ -126,14 +153,19 @@ def main():
     parser.add_argument('--login')
     parser.add_argument('--login-in-clear', action='store_true')
     parser.add_argument('--no-plain', action='store_true')
+    parser.add_argument('--password-hex')
+    parser.add_argument('--echo-login', action='store_true')
     parser.add_argument('--log')
     args = parser.parse_args()
     host, port, outdir = args.host, args.port, args.outdir
     LoggingSMTP.log = args.log
+    LoggingSMTP.echo_login = args.echo_login
     # aiosmtpd warns at every login about an attribute of its own.
     logging.getLogger('mail.log').setLevel(logging.ERROR)
     options = {}
     login = tuple(args.login.split(':', 1)) if args.login else None
+    if login and args.password_hex:
+        login = (login[0], bytes.fromhex(args.password_hex).decode())
     if login:
         def authenticator(server, session, envelope, mechanism, data):
             ok = (data.login.decode(), data.password.decode()) == login

@@ -65,8 +65,10 @@ Accesso::Accesso(ProgramSettings& settings, const QString& server, QWidget* pare
 }
 
 void Accesso::load() {
+    // The user may type a password here.
+    PasswordStore::keepOutOfCoreDumps();
     const Submission s = Submission::read(m_settings);
-    Porta->setText(m_settings.Leggi_Impostazione(QStringLiteral("Porta")).trimmed());
+    Porta->setText(Submission::storedPort(m_settings));
     Sicurezza->setCurrentIndex(
         std::max(0, Sicurezza->findData(Submission::securityText(s.security))));
     Utente->setText(s.user);
@@ -100,15 +102,18 @@ void Accesso::store() {
     m_settings.Scrivi_Impostazione(QStringLiteral("Sicurezza"),
                                    Sicurezza->currentData().toString());
     m_settings.Scrivi_Impostazione(QStringLiteral("Utente"), Utente->text().trimmed());
-    const QString password = Password->text();
+    QString password = Password->text();
     Password->clear();
     if (password.isEmpty())
         return;
     QString error;
-    if (Utente->text().trimmed().isEmpty() || m_server.isEmpty())
-        error = QStringLiteral("servono il server SMTP e l'utente.");
-    else if (PasswordStore().save(m_server, Utente->text().trimmed(), password, &error))
+    const bool saved = !Utente->text().trimmed().isEmpty() && !m_server.isEmpty() &&
+                       PasswordStore().save(m_server, Utente->text().trimmed(), password, &error);
+    wipeSecret(password);
+    if (saved)
         return;
+    if (error.isEmpty())
+        error = QStringLiteral("servono il server SMTP e l'utente.");
     Services::current().messageBoxes->show(
         MessageBoxRequest{QString(), QStringLiteral("La password non è stata salvata: ") + error,
                           MsgButtons::Ok, MsgIcon::Exclamation, 0, this});
