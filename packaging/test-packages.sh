@@ -36,6 +36,10 @@ holds velinor usr/bin/velinor usr/share/applications/velinor.desktop \
     usr/share/icons/hicolor/48x48/apps/velinor.png usr/share/man/man1/velinor.1
 holds tarv-dev usr/include/tarv/TarvUtility.h usr/include/tarv/ctlBarcode.h \
     usr/lib/cmake/TarvUtility/TarvUtilityConfig.cmake usr/lib/cmake/TarvBarcode/TarvBarcodeConfig.cmake
+if ls python3-tarv_*.deb >/dev/null 2>&1; then
+    dpkg-deb -c python3-tarv_*.deb | awk '{print $6}' | grep -q '^./usr/lib/python3/dist-packages/tarv' ||
+        fail "python3-tarv holds no module tarv in /usr/lib/python3/dist-packages"
+fi
 dups=$(for d in *.deb; do dpkg-deb -c "$d" | awk '$1 !~ /^d/ {print $6}'; done | sort | uniq -d)
 [ -z "$dups" ] || fail "files in two packages: $dups"
 for p in tarv velinor; do
@@ -58,6 +62,10 @@ out=$("$root/usr/bin/tarv-call" TarvUtility.Math 'Round(2.675, 2, 1)') || fail "
 "$root/usr/bin/tarv-reg" query 'HKCR\TarvBarcode.ctlBarcode' >/dev/null || fail "TarvBarcode not registered"
 "$root/usr/bin/tarv-reg" query 'HKCR\ZLIBTOOLLib.ZlibTool' >/dev/null || fail "ZlibTool not registered"
 [ ! -e "$scratch/home/tarv/registry/machine.db" ] || fail "a user's run made a machine store of its own"
+if [ -d "$root/usr/lib/python3/dist-packages" ]; then
+    PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c 'import tarv' ||
+        fail "import tarv from the package"
+fi
 
 sh "$scratch/control/prerm" remove
 for id in TarvUtility.Math TarvBarcode.ctlBarcode ZLIBTOOLLib.ZlibTool; do
