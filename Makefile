@@ -22,7 +22,7 @@ PACKAGES := $(RUN_PACKAGES) $(TEST_PACKAGES)
 PACKAGE_PACKAGES := $(RUN_PACKAGES) dpkg-dev
 LOCALES  := it_IT.UTF-8 en_US.UTF-8
 
-.PHONY: all deps deps-run deps-package locales configure build build-run test test-asan fuzz install uninstall run bench package clean
+.PHONY: all deps deps-run deps-package locales configure build build-run test test-asan fuzz install install-files uninstall run bench package clean
 
 all: build
 
@@ -104,7 +104,10 @@ fuzz: deps $(FUZZ)/CMakeCache.txt
 MANIFEST = $(TARV_WINDIR)/installed-files.txt
 LIBS     = libTarvUtility.so libTarvBarcode.so libZlibTool.so
 
-install: build-run
+install: build-run install-files
+
+# The install itself, from a built $(BUILD) (the package test runs it on the test build).
+install-files:
 	cmake --install $(BUILD) --prefix $(PREFIX)
 	mkdir -p "$(TARV_WINDIR)/system"
 	install -m 0755 $(BUILD)/mailer/velinor "$(TARV_WINDIR)/system/velinor"

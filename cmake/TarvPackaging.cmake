@@ -31,6 +31,10 @@ if(TARV_TESTS)
   add_test(NAME man_pages
            COMMAND ${PROJECT_SOURCE_DIR}/packaging/check-man-pages.sh ${TARV_MAN_PAGES})
   set_tests_properties(man_pages PROPERTIES ENVIRONMENT "${TARV_TEST_ENV}")
+  # make install and make uninstall for one user, into a scratch prefix, from this build.
+  add_test(NAME user_install
+           COMMAND ${PROJECT_SOURCE_DIR}/packaging/test-user-install.sh ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+  set_tests_properties(user_install PROPERTIES ENVIRONMENT "${TARV_TEST_ENV}" TIMEOUT 300)
 endif()
 
 set(CPACK_GENERATOR DEB)
