@@ -439,10 +439,12 @@ public:
         }
     }
     bool ok() const { return m_ok; }
+    // A commit that fails (a reader holding the file past the busy timeout) is rolled back, so
+    // the connection is never left inside a transaction.
     bool commit() {
-        m_done = true;
         Statement commit(m_conn, "COMMIT");
-        return commit.step() == SQLITE_DONE;
+        m_done = commit.step() == SQLITE_DONE;
+        return m_done;
     }
 
 private:
