@@ -17,9 +17,9 @@ RUN_PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l
 TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev \
             locales xauth python3 python3-aiosmtpd python3-stdnum swaks util-linux iproute2 \
             clang libclang-rt-14-dev openssl libio-socket-ssl-perl libnet-ssleay-perl \
-            gnome-keyring dbus-daemon xvfb python3-xlib man-db dpkg-dev
+            gnome-keyring dbus-daemon xvfb python3-xlib man-db dpkg-dev file
 PACKAGES := $(RUN_PACKAGES) $(TEST_PACKAGES)
-PACKAGE_PACKAGES := $(RUN_PACKAGES) dpkg-dev
+PACKAGE_PACKAGES := $(RUN_PACKAGES) dpkg-dev file
 LOCALES  := it_IT.UTF-8 en_US.UTF-8
 
 .PHONY: all deps deps-run deps-package locales configure build build-run test test-asan fuzz install install-files uninstall run bench package clean
