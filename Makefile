@@ -16,7 +16,7 @@ RUN_PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l
 # ... and what only the tests, benchmarks, fuzzers and packages need (make test and the rest).
 TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev \
             locales xauth python3 python3-aiosmtpd python3-stdnum swaks util-linux iproute2 \
-            clang libclang-rt-14-dev openssl libio-socket-ssl-perl libnet-ssleay-perl \
+            clang libclang-rt-14-dev openssl libio-socket-ssl-perl libnet-ssleay-perl msmtp \
             gnome-keyring dbus-daemon xvfb python3-xlib man-db dpkg-dev file
 PACKAGES := $(RUN_PACKAGES) $(TEST_PACKAGES)
 PACKAGE_PACKAGES := $(RUN_PACKAGES) dpkg-dev file

@@ -3,47 +3,22 @@
 // Each sender runs as a child process so that its time and peak memory are its own.
 #include "ProgramSettings.h"
 #include "RegistryStore.h"
-#include "SendView.h"
 #include "Services.h"
+#include "SmtpBenchSupport.h"
 #include "SmtpSession.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <vector>
-
-extern char** environ;
 
 using namespace tarv;
+using namespace tarv::bench;
 
 namespace {
-
-class BenchView : public SendView {
-public:
-    SendJob fields;
-    bool done = false;
-    QString status;
-    SendJob job() const override { return fields; }
-    void setStatus(const QString& text) override { status = text; }
-    void setPercent(const QString&) override {}
-    void setProgressWidth(int) override {}
-    void appendEcho(const QString&) override {}
-    void clearEcho() override {}
-    void setSendEnabled(bool) override {}
-    QObject* owner() override { return nullptr; }
-    void Chiudi_Programma(int) override { done = true; }
-    void failUnattended(const QString& text) override { status = text; }
-};
 
 // The child: one send, exit status 0 when the server took the message.
 int sendOnce(const QString& port, const QString& file) {
@@ -54,14 +29,7 @@ int sendOnce(const QString& port, const QString& file) {
     settings.Scrivi_Impostazione("PausaAllegati", "0");
     ProgramSettings::saveLargeAttachmentSetting("True");
     BenchView view;
-    view.fields.server = "127.0.0.1";
-    view.fields.sender = "bench@velinor.test";
-    view.fields.recipients = {"sink@velinor.test"};
-    view.fields.subject = "Benchmark";
-    view.fields.body = "Allegato da 20 MB";
-    view.fields.attachments = {file};
-    view.fields.hasAttachments = true;
-    view.fields.exitFlag = "True";
+    fillJob(view, "127.0.0.1", file);
     SmtpSession session(view, settings);
     session.setPort(quint16(port.toUInt()));
     session.setConnectivityTest([] { return true; });
@@ -69,40 +37,6 @@ int sendOnce(const QString& port, const QString& file) {
     if (!view.done)
         std::fprintf(stderr, "velinor send failed: %s\n", qPrintable(view.status));
     return view.done ? 0 : 1;
-}
-
-struct Run {
-    double ms = 0;
-    long peakKb = 0;
-    int status = -1;
-};
-
-Run runChild(const QStringList& command, const QString& workDir) {
-    std::vector<QByteArray> args;
-    for (const QString& a : command)
-        args.push_back(a.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    QDir::setCurrent(workDir);
-    Run run;
-    QElapsedTimer t;
-    t.start();
-    pid_t pid;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        return run;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    run.ms = t.nsecsElapsed() / 1e6;
-    run.peakKb = usage.ru_maxrss;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return run;
 }
 
 } // namespace
@@ -118,44 +52,21 @@ int main(int argc, char** argv) {
     QDir().mkpath(dir.filePath("windows"));
     QDir().mkpath(dir.filePath("sink"));
     const QString file = dir.filePath("allegato.bin");
-    {
-        QByteArray data(20 * 1024 * 1024, Qt::Uninitialized);
-        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
-        QFile f(file);
-        f.open(QIODevice::WriteOnly);
-        f.write(data);
-    }
+    writeAttachment(file);
     QProcess sink;
-    sink.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sink.start("/usr/bin/python3", {TARV_SINK_SCRIPT, "127.0.0.1", "0", dir.filePath("sink")});
-    sink.waitForStarted();
-    QByteArray ready;
-    while (!ready.contains('\n') && sink.waitForReadyRead(20000))
-        ready += sink.readAllStandardOutput();
-    if (!ready.startsWith("READY ")) {
+    const QString port = startSink(sink, {"127.0.0.1", "0", dir.filePath("sink")});
+    if (port.isEmpty()) {
         std::fprintf(stderr, "bench_smtp_delivery: aiosmtpd did not start\n");
         return 1;
     }
-    const QString port = QString::fromLatin1(ready.mid(6).trimmed());
 
     const int rounds = 3;
     Run best, bestAnchor;
-    for (int r = 0; r < rounds; ++r) {
-        const Run mine = runChild({app.applicationFilePath(), "--send", port, file}, dir.path());
-        const Run anchor =
-            runChild({"swaks", "--server", "127.0.0.1:" + port, "--from", "bench@velinor.test",
-                      "--to", "sink@velinor.test", "--attach", "@" + file, "--silent", "2"},
-                     dir.path());
-        if (mine.status != 0 || anchor.status != 0) {
-            std::fprintf(stderr, "bench_smtp_delivery: a send failed (velinor %d, swaks %d)\n",
-                         mine.status, anchor.status);
-            return 1;
-        }
-        if (r == 0 || mine.ms < best.ms)
-            best = mine;
-        if (r == 0 || anchor.ms < bestAnchor.ms)
-            bestAnchor = anchor;
-    }
+    if (!bestOf(rounds, {app.applicationFilePath(), "--send", port, file},
+                {"swaks", "--server", "127.0.0.1:" + port, "--from", "bench@velinor.test", "--to",
+                 "sink@velinor.test", "--attach", "@" + file, "--silent", "2"},
+                dir.path(), "bench_smtp_delivery", &best, &bestAnchor))
+        return 1;
     sink.closeWriteChannel();
     sink.waitForFinished(10000);
     const int received = int(QDir(dir.filePath("sink")).entryList({"*.eml"}).size());

@@ -18,6 +18,9 @@ struct SendJob {
     bool hasAttachments = false;
     QString autoSend; // "Nascosto" text
     QString exitFlag; // "Esci" text
+    // A whole message given ready (the sendmail interface): sent as it stands instead of the
+    // MIME writer's, dot-stuffed, with CR LF line ends already in place.
+    QByteArray message;
 };
 
 // What the send needs of the compose window: its fields, and the places that show the

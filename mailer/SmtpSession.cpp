@@ -2,6 +2,7 @@
 
 #include "Base64.h"
 #include "EventPump.h"
+#include "ExitStatus.h"
 #include "MessageBoxes.h"
 #include "MessageText.h"
 #include "MimeWriter.h"
@@ -9,7 +10,11 @@
 #include "ProgramSettings.h"
 #include "Services.h"
 #include "SmtpSocket.h"
+#include "SmtpTranscript.h"
 #include "WSKSOCK.h"
+
+#include <algorithm>
+#include <cstdio>
 
 namespace tarv {
 
@@ -30,6 +35,11 @@ const QString kNoLoginMethod =
     QStringLiteral("Il server non offre l'accesso con AUTH PLAIN o LOGIN: messaggio non spedito.");
 const QString kLoginRefused =
     QStringLiteral("Nome utente o password rifiutati dal server (535): messaggio non spedito.");
+const QString kNoEightBit =
+    QStringLiteral("Il messaggio contiene byte di 8 bit ma il server non offre 8BITMIME: "
+                   "messaggio non spedito.");
+// What is shown of a server's reply in the status: its lines joined, at most this long.
+constexpr qsizetype kShownReply = 300;
 const QString kTooMuchFromServer =
     QStringLiteral("Il server ha inviato più di 64 KiB senza attendere i comandi: connessione "
                    "chiusa, messaggio non spedito.");
@@ -106,7 +116,7 @@ bool SmtpSession::checkAddresses() {
             boxes().show(MessageBoxRequest{QString(), text, MsgButtons::Ok, MsgIcon::Information, 0,
                                            m_view.owner()});
         }
-        fail(QString(), text);
+        failAs(EX_DATAERR, QString(), text);
         return false;
     };
     const QString field = m_job.recipients.join(QLatin1Char(';'));
@@ -132,15 +142,17 @@ void SmtpSession::startConnection() {
     m_busy = true;
     m_view.setSendEnabled(false);
     m_job = m_view.job();
+    m_exitStatus = EX_OK;
     m_unattended =
         m_job.autoSend == QLatin1String("True") && m_job.exitFlag == QLatin1String("True");
     if (!checkAddresses())
         return;
     m_submission = Submission::read(m_settings);
     if (!m_submission.problem.isEmpty()) {
-        fail(m_submission.problem);
+        failAs(EX_CONFIG, m_submission.problem);
         return;
     }
+    openRegistro();
     m_serverName = MessageText::trimBlanks(m_job.server);
     if (!readPassword())
         return;
@@ -171,7 +183,7 @@ void SmtpSession::startConnection() {
     const QString server = m_job.server;
     const std::uint32_t address = WSKSOCK::ResolveHost(MessageText::trimBlanks(server));
     if (address == WSKSOCK::kNoAddress) {
-        fail(QStringLiteral("Host Sconosciuto: ") + server);
+        failAs(ExitStatus::ofUnresolvedHost(server), QStringLiteral("Host Sconosciuto: ") + server);
         return;
     }
     if (!m_socket->connectTo(address, m_port ? m_port : m_submission.port, pump())) {
@@ -180,6 +192,10 @@ void SmtpSession::startConnection() {
         return;
     }
     m_view.setStatus(QStringLiteral("Connesso a ") + server);
+    note(QStringLiteral("connesso a %1 porta %2, destinatario %3")
+             .arg(m_serverName)
+             .arg(m_port ? m_port : m_submission.port)
+             .arg(currentRecipient()));
     m_opening = Opening::None;
     if (m_submission.security == Submission::Security::Tls && !startTls())
         return;
@@ -189,6 +205,7 @@ void SmtpSession::startConnection() {
     }
 
     m_inDialogo = true;
+    m_messageBytes = 0;
     m_step = 0;
     m_view.clearEcho();
     m_expected = 220;
@@ -213,6 +230,7 @@ void SmtpSession::DataArrival_MouseUp() {
                      : QStringLiteral("Connessione interrotta: ") + m_socket->errorText());
         return;
     }
+    record(int(SmtpTranscript::Speaker::Server), data);
     // The echo shows whole replies: a hidden text cut by the reads is still hidden whole.
     m_replies.append(data);
     showEcho(m_replies.takeUnshownReplies());
@@ -222,7 +240,7 @@ void SmtpSession::DataArrival_MouseUp() {
     if (m_replies.size() <= kMostKept)
         return;
     if (m_inDialogo)
-        fail(kTooMuchFromServer);
+        failAs(EX_PROTOCOL, kTooMuchFromServer);
     else
         m_replies.clear();
 }
@@ -285,7 +303,7 @@ void SmtpSession::handleReply(const QByteArray& reply) {
         return;
     }
     if (SmtpReplyBuffer::codeOf(reply) != m_expected) {
-        fail(kUnexpectedCode);
+        failReply(reply);
         return;
     }
     ++m_step;
@@ -303,7 +321,7 @@ void SmtpSession::Passo_Successivo(int step) {
     const auto line = [](const QString& text) { return (text + QLatin1String("\r\n")).toUtf8(); };
     switch (step) {
     case 1:
-        if (m_submission.extended()) {
+        if (m_submission.extended() || sendsEightBit()) {
             openingCommand(Opening::Ehlo, 250,
                            line(QStringLiteral("EHLO ") + MessageText::domainOf(m_job.sender)));
             return;
@@ -315,7 +333,8 @@ void SmtpSession::Passo_Successivo(int step) {
     case 2:
         m_expected = 250;
         if (!Invia_Testo(line(QStringLiteral("MAIL FROM: <") +
-                              MessageText::trimBlanks(m_job.sender) + QLatin1Char('>'))))
+                              MessageText::trimBlanks(m_job.sender) + QLatin1Char('>') +
+                              (sendsEightBit() ? QStringLiteral(" BODY=8BITMIME") : QString()))))
             return;
         break;
     case 3:
@@ -330,6 +349,24 @@ void SmtpSession::Passo_Successivo(int step) {
         break;
     case 5: {
         m_expected = 250;
+        if (!m_job.message.isEmpty()) {
+            // A ready message: its own bytes, made transparent, in pieces.
+            QByteArray text = MessageText::dotStuff(m_job.message);
+            if (!text.endsWith("\r\n"))
+                text += "\r\n";
+            text += ".\r\n";
+            m_writing = true;
+            for (qsizetype s = 0; s < text.size(); s += MimeWriter::kPieceSize) {
+                if (!Invia_Testo(text.mid(s, MimeWriter::kPieceSize))) {
+                    m_writing = false;
+                    return;
+                }
+                pump().pump();
+            }
+            m_writing = false;
+            note(QStringLiteral("messaggio di %1 byte inviato").arg(m_messageBytes));
+            break;
+        }
         if (!m_base64)
             m_base64 = std::make_unique<Base64>();
         MimeWriter writer(
@@ -340,10 +377,12 @@ void SmtpSession::Passo_Successivo(int step) {
         const MimeWriter::Outcome outcome =
             writer.SendMimetxt(m_job.sender, currentRecipient(), m_job.subject, m_job.body);
         m_writing = false;
+        note(QStringLiteral("messaggio di %1 byte inviato").arg(m_messageBytes));
         if (outcome == MimeWriter::Outcome::AttachmentFailed) {
             // Closing before the final "." makes the server drop what it has of the message.
-            fail(QStringLiteral("Impossibile leggere l'allegato \"%1\": messaggio non spedito.")
-                     .arg(writer.failedFile()));
+            failAs(EX_NOINPUT,
+                   QStringLiteral("Impossibile leggere l'allegato \"%1\": messaggio non spedito.")
+                       .arg(writer.failedFile()));
             return;
         }
         if (outcome != MimeWriter::Outcome::Sent)
@@ -381,7 +420,7 @@ bool SmtpSession::readPassword() {
         if (error.isEmpty() && !store.keyringNotAsked().isEmpty())
             status += QStringLiteral(" Il portachiavi del desktop non è stato consultato: %1.")
                           .arg(store.keyringNotAsked());
-        fail(status);
+        failAs(EX_NOPERM, status);
         return false;
     }
     m_password = std::move(*password);
@@ -430,6 +469,8 @@ void SmtpSession::sendSecret(Opening opening, int expected, const char* prefix, 
 bool SmtpSession::startTls() {
     if (m_socket->startTls(m_serverName, pump(), clock(), kCommandLimitMs)) {
         m_view.setStatus(QStringLiteral("Connessione cifrata con ") + m_job.server);
+        note(QStringLiteral("connessione cifrata (TLS), certificato di %1 verificato")
+                 .arg(m_serverName));
         return true;
     }
     failTls();
@@ -441,8 +482,9 @@ void SmtpSession::failTls() {
     if (reason.isEmpty())
         return; // the connection was closed while the handshake waited: that path has spoken
     if (m_socket->certificateRefused())
-        fail(QStringLiteral("Certificato del server non valido: %1. Messaggio non spedito.")
-                 .arg(reason));
+        failAs(EX_UNAVAILABLE,
+               QStringLiteral("Certificato del server non valido: %1. Messaggio non spedito.")
+                   .arg(reason));
     else
         fail(QStringLiteral("Impossibile stabilire una connessione cifrata con %1: %2. "
                             "Messaggio non spedito.")
@@ -467,11 +509,11 @@ void SmtpSession::continueOpening(const QByteArray& reply) {
                        opening == Opening::AuthLogin || opening == Opening::AuthUser ||
                        opening == Opening::AuthPassword;
     if (login && code == 535) {
-        fail(kLoginRefused);
+        failAs(EX_NOPERM, kLoginRefused);
         return;
     }
     if (code != m_expected) {
-        fail(kUnexpectedCode);
+        failReply(reply);
         return;
     }
     const auto line = [](const QByteArray& text) { return text + "\r\n"; };
@@ -483,7 +525,7 @@ void SmtpSession::continueOpening(const QByteArray& reply) {
         // Bytes that came after the 220 in the clear would later read as if they had come
         // through the encrypted connection.
         if (!m_replies.isEmpty()) {
-            fail(kUnexpectedCode);
+            failAs(EX_PROTOCOL, kUnexpectedCode);
             return;
         }
         if (!startTls())
@@ -513,9 +555,12 @@ void SmtpSession::continueOpening(const QByteArray& reply) {
 void SmtpSession::afterEhlo(const QByteArray& reply) {
     QList<QByteArray> auth;
     bool startTlsOffered = false;
+    m_eightBitOffered = false;
     for (const QList<QByteArray>& words : SmtpReplyBuffer::extensions(reply)) {
         if (words.first() == "STARTTLS")
             startTlsOffered = true;
+        else if (words.first() == "8BITMIME")
+            m_eightBitOffered = true;
         else if (words.first() == "AUTH")
             auth += words.mid(1);
     }
@@ -525,14 +570,14 @@ void SmtpSession::afterEhlo(const QByteArray& reply) {
         // encryption the server offers, verified as if it had been asked for.
         if (m_submission.security == Submission::Security::StartTls || (user && startTlsOffered)) {
             if (!startTlsOffered) {
-                fail(kNoStartTls);
+                failAs(EX_UNAVAILABLE, kNoStartTls);
                 return;
             }
             openingCommand(Opening::StartTls, 220, "STARTTLS\r\n");
             return;
         }
         if (user) {
-            fail(kClearConnection);
+            failAs(EX_UNAVAILABLE, kClearConnection);
             return;
         }
     }
@@ -550,7 +595,11 @@ void SmtpSession::afterEhlo(const QByteArray& reply) {
         } else if (auth.contains("LOGIN"))
             openingCommand(Opening::AuthLogin, 334, "AUTH LOGIN\r\n");
         else
-            fail(kNoLoginMethod);
+            failAs(EX_UNAVAILABLE, kNoLoginMethod);
+        return;
+    }
+    if (sendsEightBit() && !m_eightBitOffered) {
+        failAs(EX_UNAVAILABLE, kNoEightBit);
         return;
     }
     m_opening = Opening::None;
@@ -561,6 +610,11 @@ void SmtpSession::afterEhlo(const QByteArray& reply) {
 bool SmtpSession::Invia_Testo(const QByteArray& text) {
     if (!m_socket->isOpen())
         return false;
+    // The message itself is counted, not written to the transcript.
+    if (m_writing)
+        m_messageBytes += text.size();
+    else
+        record(int(SmtpTranscript::Speaker::Client), text);
     if (m_socket->sendAll(text, pump(), clock(), kSendLimitMs))
         return true;
     if (!m_socket->isOpen())
@@ -571,7 +625,26 @@ bool SmtpSession::Invia_Testo(const QByteArray& text) {
     return false;
 }
 
+void SmtpSession::openRegistro() {
+    const QString path = m_settings.Leggi_Impostazione(QStringLiteral("Registro")).trimmed();
+    if (path.isEmpty()) {
+        m_registro.reset();
+        return;
+    }
+    if (m_registro && m_registroPath == path)
+        return;
+    m_registroPath = path;
+    m_registro = std::make_unique<SmtpTranscript>(path);
+    if (!m_registro->isOpen()) {
+        // The send goes on without its record; whoever reads standard error learns why.
+        std::fprintf(stderr, "velinor: impossibile scrivere il registro %s: %s\n",
+                     path.toLocal8Bit().constData(), m_registro->error().toLocal8Bit().constData());
+        m_registro.reset();
+    }
+}
+
 void SmtpSession::completion() {
+    note(QStringLiteral("spedito a %1").arg(currentRecipient()));
     boxes().beep();
     m_view.setStatus(kSent);
     m_view.setProgressWidth(MimeWriter::kFullWidth);
@@ -598,7 +671,49 @@ void SmtpSession::completion() {
         m_view.Chiudi_Programma(0);
 }
 
+void SmtpSession::failAs(int exitStatus, const QString& status, const QString& unattendedText) {
+    m_failStatus = exitStatus;
+    fail(status, unattendedText);
+}
+
+void SmtpSession::failReply(const QByteArray& reply) {
+    // The server's own words say why (a refused STARTTLS, a 421, a line too long); they are
+    // shown as one line, masked like the echo.
+    QString said = QString::fromUtf8(reply).simplified();
+    for (const QString& hidden : m_hidden)
+        said.replace(hidden, QLatin1String("****"));
+    said = MessageText::withoutControls(said);
+    if (said.size() > kShownReply)
+        said = said.left(kShownReply) + QStringLiteral("...");
+    const int code = SmtpReplyBuffer::codeOf(reply);
+    failAs(ExitStatus::ofReply(code),
+           kUnexpectedCode + QStringLiteral(" Il server ha risposto: ") + said);
+}
+
+void SmtpSession::record(int speaker, const QByteArray& data) {
+    for (SmtpTranscript* t : {m_transcript, m_registro.get()})
+        if (t)
+            t->bytes(SmtpTranscript::Speaker(speaker), data, m_hidden);
+}
+
+void SmtpSession::note(const QString& text) {
+    for (SmtpTranscript* t : {m_transcript, m_registro.get()})
+        if (t) {
+            t->flush(m_hidden);
+            t->note(text);
+        }
+}
+
+bool SmtpSession::sendsEightBit() const {
+    return std::any_of(m_job.message.cbegin(), m_job.message.cend(),
+                       [](char c) { return uchar(c) >= 0x80; });
+}
+
 void SmtpSession::fail(const QString& status, const QString& unattendedText) {
+    m_exitStatus = m_failStatus ? m_failStatus : EX_TEMPFAIL;
+    m_failStatus = 0;
+    if (!status.isEmpty() || !unattendedText.isEmpty())
+        note(unattendedText.isEmpty() ? status : unattendedText);
     m_socket->close();
     showEcho(m_replies.takeUnshownRest());
     m_writing = false;
@@ -629,7 +744,9 @@ qint64 SmtpSession::pauseMs() {
     bool ok = false;
     const qint64 ms =
         m_settings.Leggi_Impostazione(QStringLiteral("PausaAllegati")).trimmed().toLongLong(&ok);
-    return ok && ms >= 0 ? ms : MimeWriter::kDefaultPauseMs;
+    if (ok && ms >= 0)
+        return ms;
+    return m_defaultPauseMs >= 0 ? m_defaultPauseMs : MimeWriter::kDefaultPauseMs;
 }
 
 } // namespace tarv

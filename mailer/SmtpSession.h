@@ -15,6 +15,7 @@ namespace tarv {
 class Base64;
 class ProgramSettings;
 class SmtpSocket;
+class SmtpTranscript;
 
 // The SMTP client behind the compose window's send button: checks the job, opens one
 // connection per recipient to port 25 of the server, and speaks HELO, MAIL FROM, RCPT TO,
@@ -46,6 +47,14 @@ public:
     void setPort(quint16 port) { m_port = port; }
     // Replaces the connectivity test (WSKSOCK::Connessione_Attiva).
     void setConnectivityTest(std::function<bool()> test) { m_connectivity = std::move(test); }
+
+    // Where the dialogue is written as it happens (--verbose); null for nowhere. The stored
+    // setting "Registro" adds a file of its own to every send.
+    void setTranscript(SmtpTranscript* transcript) { m_transcript = transcript; }
+    // The pause before each piece of an attachment when "PausaAllegati" is not set.
+    void setDefaultPauseMs(qint64 ms) { m_defaultPauseMs = ms; }
+    // How the last send ended, as an exit status (ExitStatus.h): 0 after a completed send.
+    int exitStatus() const { return m_exitStatus; }
 
     bool isSending() const { return m_busy; }
     bool dialogueActive() const { return m_inDialogo; }
@@ -109,6 +118,14 @@ private:
     // ends every pending wait, and gives the send button back.
     // unattendedText replaces the status in what an unattended run reports.
     void fail(const QString& status, const QString& unattendedText = QString());
+    // The same, ending with the given exit status rather than a temporary failure's.
+    void failAs(int exitStatus, const QString& status, const QString& unattendedText = QString());
+    // A reply with a code the dialogue did not expect: the status shows what the server said.
+    void failReply(const QByteArray& reply);
+    void record(int speaker, const QByteArray& data);
+    void note(const QString& text);
+    bool sendsEightBit() const;
+    void openRegistro();
     void endDialogue();
     // Wipes the password and every form of it the send made.
     void forgetPassword();
@@ -142,6 +159,14 @@ private:
     quint64 m_quitAccepted = 0;
     SmtpReplyBuffer m_replies;
     QStringDecoder m_echoDecoder{QStringDecoder::Utf8};
+    SmtpTranscript* m_transcript = nullptr;
+    std::unique_ptr<SmtpTranscript> m_registro;
+    QString m_registroPath;
+    qint64 m_defaultPauseMs = -1;
+    int m_exitStatus = 0;
+    int m_failStatus = 0;
+    bool m_eightBitOffered = false;
+    qint64 m_messageBytes = 0;
 };
 
 } // namespace tarv

@@ -8,24 +8,9 @@
 namespace tarv {
 
 namespace {
+// On a terminal there is no access key to mark.
 QString buttonText(MsgAnswer a) {
-    switch (a) {
-    case MsgAnswer::Ok:
-        return QStringLiteral("OK");
-    case MsgAnswer::Cancel:
-        return QStringLiteral("Annulla");
-    case MsgAnswer::Abort:
-        return QStringLiteral("Interrompi");
-    case MsgAnswer::Retry:
-        return QStringLiteral("Riprova");
-    case MsgAnswer::Ignore:
-        return QStringLiteral("Ignora");
-    case MsgAnswer::Yes:
-        return QStringLiteral("Sì");
-    case MsgAnswer::No:
-        return QStringLiteral("No");
-    }
-    return QString();
+    return buttonCaption(a).remove(QLatin1Char('&'));
 }
 
 // With no one to answer, the button that does least: Annulla, else No, else OK, else the

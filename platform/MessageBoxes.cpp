@@ -24,13 +24,35 @@ const ButtonSet& setOf(MsgButtons buttons) {
 }
 } // namespace
 
-int buttonCount(MsgButtons buttons) { return setOf(buttons).count; }
+int buttonCount(MsgButtons buttons) {
+    return setOf(buttons).count;
+}
 
 MsgAnswer buttonAnswer(MsgButtons buttons, int position) {
     const ButtonSet& s = setOf(buttons);
     if (position < 0 || position >= s.count)
         position = 0;
     return s.answers[position];
+}
+
+QString buttonCaption(MsgAnswer answer) {
+    switch (answer) {
+    case MsgAnswer::Ok:
+        return QStringLiteral("OK");
+    case MsgAnswer::Cancel:
+        return QStringLiteral("Annulla");
+    case MsgAnswer::Abort:
+        return QStringLiteral("&Interrompi");
+    case MsgAnswer::Retry:
+        return QStringLiteral("&Riprova");
+    case MsgAnswer::Ignore:
+        return QStringLiteral("&Ignora");
+    case MsgAnswer::Yes:
+        return QStringLiteral("&Sì");
+    case MsgAnswer::No:
+        return QStringLiteral("&No");
+    }
+    return QString();
 }
 
 } // namespace tarv

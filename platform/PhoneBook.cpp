@@ -73,65 +73,85 @@ QString PhoneBook::dialFailureText(DialResult result) {
 
 namespace {
 
-// The phone book's lines, each with its own line end, and where each entry begins.
+using Line = ProfileFile::Line;
+
+// The phone book as the profile-file reader sees it, for the edits: every change is worked
+// out on the reader's own lines, so an edit touches exactly the entry that the listing shows.
 struct PbkText {
-    QList<QByteArray> lines;
-    QByteArray newline = "\r\n";
+    QByteArray text;
+    std::vector<Line> lines;
+    QString unreadable; // why the book could not be read, when it is there
 
     static PbkText read() {
         PbkText t;
         QFile f(PhoneBook::path());
-        QByteArray all;
-        if (f.open(QIODevice::ReadOnly))
-            all = f.readAll();
-        if (!all.isEmpty() && !all.contains("\r\n") && all.contains('\n'))
-            t.newline = "\n";
-        qsizetype start = 0;
-        while (start < all.size()) {
-            qsizetype end = all.indexOf('\n', start);
-            end = end < 0 ? all.size() : end + 1;
-            t.lines.push_back(all.mid(start, end - start));
-            start = end;
-        }
+        if (ProfileFile::notARegularFile(f.fileName()))
+            t.unreadable = QStringLiteral("non è un file");
+        else if (f.open(QIODevice::ReadOnly))
+            t.text = f.readAll();
+        else if (f.exists())
+            t.unreadable = QStringLiteral("non si può leggere (%1)").arg(f.errorString());
+        t.lines = ProfileFile::lines(t.text);
         return t;
     }
-    // The entry name of a section line, or a null array for other lines.
-    static QByteArray sectionName(const QByteArray& line) {
-        const QByteArray trimmed = line.trimmed();
-        const qsizetype close = trimmed.indexOf(']');
-        if (!trimmed.startsWith('[') || close < 0)
-            return QByteArray();
-        return trimmed.mid(1, close - 1).trimmed();
+    // Why an edit could go wrong on this text, or "". A section line without its ']' and
+    // line ends of a lone CR are read by this suite, but other programs read them otherwise:
+    // such a book is left for the user to mend, never rewritten.
+    QString unsafe() const {
+        if (!unreadable.isEmpty())
+            return unreadable;
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].isSection && !lines[i].closed)
+                return QStringLiteral("la riga %1 apre una sezione senza chiuderla con ']'")
+                    .arg(i + 1);
+        for (qsizetype i = text.indexOf('\r'); i >= 0; i = text.indexOf('\r', i + 1))
+            if (i + 1 >= text.size() || text[i + 1] != '\n')
+                return QStringLiteral("le righe finiscono con il solo ritorno carrello (CR)");
+        return QString();
     }
-    // [first, last) lines of the entry, or first = -1.
-    std::pair<int, int> find(const QString& name) const {
-        int first = -1;
-        for (int i = 0; i < lines.size(); ++i) {
-            const QByteArray section = sectionName(lines[i]);
-            if (section.isNull())
-                continue;
-            if (first >= 0)
-                return {first, i};
-            if (QString::fromUtf8(section).compare(name, Qt::CaseInsensitive) == 0)
-                first = i;
-        }
-        return {first, int(lines.size())};
+    // The header line of the entry, or -1.
+    long find(const QString& name) const {
+        const QByteArray wanted = name.toUtf8();
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].isSection && ProfileFile::sameName(lines[i].name, wanted))
+                return long(i);
+        return -1;
     }
-    QString write() const {
+    // The lines that belong to the entry whose header is at `header`: the comment lines right
+    // above its header, and everything below it up to the comments of the next entry.
+    std::pair<qsizetype, qsizetype> entryBytes(long header) const {
+        size_t first = size_t(header);
+        while (first > 0 && isComment(lines[first - 1]))
+            --first;
+        size_t next = size_t(header) + 1;
+        while (next < lines.size() && !lines[next].isSection)
+            ++next;
+        size_t last = next;
+        if (next < lines.size())
+            while (last > size_t(header) + 1 && isComment(lines[last - 1]))
+                --last;
+        const qsizetype to = last < lines.size() ? lines[last].start : text.size();
+        return {lines[first].start, to};
+    }
+    bool isComment(const Line& l) const {
+        const QByteArray content = text.mid(l.start, l.end - l.start).trimmed();
+        return !l.isSection && (content.startsWith(';') || content.startsWith('#'));
+    }
+    QByteArray newline() const {
+        for (const Line& l : lines)
+            if (l.next > l.end)
+                return text.mid(l.end, l.next - l.end);
+        return "\r\n";
+    }
+    QString write(const QByteArray& after) const {
         QSaveFile f(PhoneBook::path());
         if (f.open(QIODevice::WriteOnly)) {
-            for (const QByteArray& l : lines)
-                f.write(l);
+            f.write(after);
             if (f.commit())
                 return QString();
         }
         return QStringLiteral("Impossibile scrivere la rubrica telefonica %1: %2")
             .arg(PhoneBook::path(), f.errorString());
-    }
-    QByteArray lineEnd(const QByteArray& line) const {
-        return line.endsWith("\r\n") ? QByteArray("\r\n")
-               : line.endsWith('\n') ? QByteArray("\n")
-                                     : newline;
     }
 };
 
@@ -139,10 +159,24 @@ QString notFound(const QString& name) {
     return QStringLiteral("La connessione '%1' non esiste più nella rubrica telefonica.").arg(name);
 }
 
+QString refused(const QString& why) {
+    return QStringLiteral("La rubrica telefonica %1 non può essere modificata senza rischio di "
+                          "perdere dati: %2. Correggere il file con un editor di testo e "
+                          "riprovare.")
+        .arg(PhoneBook::path(), why);
+}
+
 QString checkNumber(const QString& number) {
     if (number.contains(QLatin1Char('\n')) || number.contains(QLatin1Char('\r')))
         return QStringLiteral("Il numero di telefono non può contenere un ritorno a capo.");
     return QString();
+}
+
+// The book read for an edit, or why it cannot be edited.
+QString readForEdit(PbkText* t) {
+    *t = PbkText::read();
+    const QString why = t->unsafe();
+    return why.isEmpty() ? QString() : refused(why);
 }
 
 } // namespace
@@ -159,7 +193,7 @@ QString PhoneBook::checkName(const QString& rawName, const QString& renaming) {
     if (name.toUtf8().size() > 256)
         return QStringLiteral("Il nome della connessione è troppo lungo (al massimo 256 byte).");
     const bool sameEntry = !renaming.isNull() && renaming.compare(name, Qt::CaseInsensitive) == 0;
-    if (!sameEntry && PbkText::read().find(name).first >= 0)
+    if (!sameEntry && PbkText::read().find(name) >= 0)
         return QStringLiteral("Esiste già una connessione di nome '%1'.").arg(name);
     return QString();
 }
@@ -170,63 +204,66 @@ QString PhoneBook::createEntry(const QString& rawName, const QString& number) {
         return problem;
     if (QString problem = checkNumber(number); !problem.isEmpty())
         return problem;
+    PbkText t;
+    if (QString problem = readForEdit(&t); !problem.isEmpty())
+        return problem;
     if (entries().size() >= kMaxEntries)
         return QStringLiteral("La rubrica telefonica contiene già %1 connessioni, il massimo.")
             .arg(kMaxEntries);
-    PbkText t = PbkText::read();
-    if (!t.lines.isEmpty() && !t.lines.back().endsWith('\n'))
-        t.lines.back() += t.newline;
-    if (!t.lines.isEmpty() && !t.lines.back().trimmed().isEmpty())
-        t.lines.push_back(t.newline);
-    t.lines.push_back('[' + name.toUtf8() + ']' + t.newline);
-    t.lines.push_back("PhoneNumber=" + number.toUtf8() + t.newline);
-    return t.write();
+    const QByteArray eol = t.newline();
+    QByteArray after = t.text;
+    if (!t.lines.empty()) {
+        const Line& last = t.lines.back();
+        if (last.next == last.end)
+            after += eol;
+        if (last.end > last.start &&
+            !t.text.mid(last.start, last.end - last.start).trimmed().isEmpty())
+            after += eol; // a blank line between entries
+    }
+    after += '[' + name.toUtf8() + ']' + eol + "PhoneNumber=" + number.toUtf8() + eol;
+    return t.write(after);
 }
 
 QString PhoneBook::renameEntry(const QString& oldName, const QString& rawName) {
     const QString name = rawName.trimmed();
     if (QString problem = checkName(name, oldName); !problem.isEmpty())
         return problem;
-    PbkText t = PbkText::read();
-    const auto [first, last] = t.find(oldName);
-    if (first < 0)
+    PbkText t;
+    if (QString problem = readForEdit(&t); !problem.isEmpty())
+        return problem;
+    const long header = t.find(oldName);
+    if (header < 0)
         return notFound(oldName);
     // Only the name between the brackets changes; what follows the bracket stays.
-    QByteArray& line = t.lines[first];
-    const qsizetype open = line.indexOf('[');
-    const qsizetype close = line.indexOf(']', open);
-    line = line.left(open + 1) + name.toUtf8() + line.mid(close);
-    return t.write();
+    const Line& line = t.lines[size_t(header)];
+    const qsizetype open = t.text.indexOf('[', line.start);
+    const qsizetype close = t.text.indexOf(']', open);
+    return t.write(QByteArray(t.text).replace(open + 1, close - open - 1, name.toUtf8()));
 }
 
 QString PhoneBook::setPhoneNumber(const QString& name, const QString& number) {
     if (QString problem = checkNumber(number); !problem.isEmpty())
         return problem;
-    PbkText t = PbkText::read();
-    const auto [first, last] = t.find(name);
-    if (first < 0)
+    PbkText t;
+    if (QString problem = readForEdit(&t); !problem.isEmpty())
+        return problem;
+    const long header = t.find(name);
+    if (header < 0)
         return notFound(name);
-    for (int i = first + 1; i < last; ++i) {
-        const QByteArray& line = t.lines[i];
-        const qsizetype eq = line.indexOf('=');
-        if (eq > 0 && line.left(eq).trimmed().toLower() == "phonenumber") {
-            t.lines[i] = line.left(eq + 1) + number.toUtf8() + t.lineEnd(line);
-            return t.write();
-        }
-    }
-    t.lines.insert(first + 1, "PhoneNumber=" + number.toUtf8() + t.lineEnd(t.lines[first]));
-    if (!t.lines[first].endsWith('\n'))
-        t.lines[first] += t.newline;
-    return t.write();
+    // The entry the reader finds first under that name, so edited() reaches this one.
+    return t.write(ProfileFile::edited(t.text, t.lines[size_t(header)].name,
+                                       QByteArray("PhoneNumber"), number.toUtf8()));
 }
 
 QString PhoneBook::deleteEntry(const QString& name) {
-    PbkText t = PbkText::read();
-    const auto [first, last] = t.find(name);
-    if (first < 0)
+    PbkText t;
+    if (QString problem = readForEdit(&t); !problem.isEmpty())
+        return problem;
+    const long header = t.find(name);
+    if (header < 0)
         return notFound(name);
-    t.lines.remove(first, last - first);
-    return t.write();
+    const auto [from, to] = t.entryBytes(header);
+    return t.write(QByteArray(t.text).remove(from, to - from));
 }
 
 QString PhoneBook::phoneNumber(const QString& name) {

@@ -13,9 +13,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarv::utility {
@@ -39,6 +41,19 @@ const QString kSystemProfile = QStringLiteral("win.ini");
 // "queue,driver,port", the form of the default-printer entry, for a print queue.
 QString entryOfQueue(const QString& queue) {
     return queue + QStringLiteral(",CUPS,lp");
+}
+
+// A folder, a FIFO or a device where a file is expected: opening a FIFO would wait for a
+// writer that may never come, so such a path is refused before it is opened.
+QString notAFile(const QString& path) {
+    return QStringLiteral("%1: %2 non è un file").arg(standardDescription(controlError(75)), path);
+}
+
+// "scheme://..." (http, https, file, ...) and "mailto:" are addresses, handed on as they are.
+bool isAddress(const QString& s) {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+://"));
+    return scheme.match(s).hasMatch() ||
+           s.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -119,11 +134,15 @@ HRESULT ShellMan::SetVar(QString* NomeFile, QString* Section, QString* Variable,
                      QStringLiteral("SetVar: la sezione, la chiave e il valore non possono "
                                     "contenere a capo; il file %1 non è stato modificato")
                          .arg(*NomeFile));
+    if (ProfileFile::notARegularFile(*NomeFile))
+        return raise(controlError(75), notAFile(Paths::inWindowsDirectory(*NomeFile)));
     ProfileFile::writeString(section, key, text, *NomeFile);
     return S_OK;
 }
 
 HRESULT ShellMan::GetVar(QString* NomeFile, QString* Section, QString* Variable, QString* result) {
+    if (ProfileFile::notARegularFile(*NomeFile))
+        return raise(controlError(75), notAFile(Paths::inWindowsDirectory(*NomeFile)));
     return give(result, ProfileFile::readString(upToNul(*Section), upToNul(*Variable), QString(),
                                                 *NomeFile));
 }
@@ -243,8 +262,17 @@ QString ShellMan::parentFolder(const QString& path) {
 }
 
 HRESULT ShellMan::OpenDocument(int32_t*, QString* strDocPath) {
-    Services::current().processes->startDetached(QStringLiteral("xdg-open"), {*strDocPath},
-                                                 parentFolder(*strDocPath));
+    // A path is made absolute against the caller's folder before the opener runs in the
+    // document's own folder; an address goes to the opener unchanged, from the caller's folder.
+    const bool address = isAddress(*strDocPath);
+    const QString target =
+        address || strDocPath->isEmpty() ? *strDocPath : QFileInfo(*strDocPath).absoluteFilePath();
+    const QString opener = QStringLiteral("xdg-open");
+    if (!Services::current().processes->startDetached(opener, {target},
+                                                      address ? QString() : parentFolder(target)))
+        return raise(controlError(75),
+                     QStringLiteral("%1: impossibile avviare %2 per %3")
+                         .arg(standardDescription(controlError(75)), opener, *strDocPath));
     return S_OK;
 }
 
@@ -261,11 +289,26 @@ HRESULT ShellMan::PrintDocument(int32_t*, QString* strDocPath) {
 HRESULT ShellMan::CreaFileDiTesto(QString* NomeFile, VARIANT_BOOL* Sovrascrivi) {
     // Without overwrite the file is created only if absent, in one step, so an existing
     // file is never truncated.
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (*Sovrascrivi ? O_TRUNC : O_EXCL);
-    const int fd = ::open(QFile::encodeName(*NomeFile).constData(), flags, 0666);
+    // A path that is there but is no file fails at once: a FIFO would hold the open until a
+    // reader came, a device would be "emptied". The open itself does not wait either, and looks
+    // again at what it opened.
+    const QByteArray name = QFile::encodeName(*NomeFile);
+    struct stat st {};
+    if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return raise(controlError(75), notAFile(*NomeFile));
+    const int flags =
+        O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (*Sovrascrivi ? 0 : O_EXCL);
+    const int fd = ::open(name.constData(), flags, 0666);
     if (fd >= 0) {
+        const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+        const bool emptied = regular && (!*Sovrascrivi || ::ftruncate(fd, 0) == 0);
+        const int error = errno;
         ::close(fd);
-        return S_OK;
+        errno = error;
+        if (!regular)
+            return raise(controlError(75), notAFile(*NomeFile));
+        if (emptied)
+            return S_OK;
     }
     int number = 75;
     switch (errno) {

@@ -165,7 +165,7 @@ TEST_F(ProgramSendTest, RefusedRecipientsEndAnUnattendedRun) {
         handOffFile(dest, "True");
         // Nobody can answer a box: the run must end by itself, well within this time.
         const Outcome o = run({}, 20000);
-        EXPECT_EQ(o.exitCode, 1);
+        EXPECT_EQ(o.exitCode, 65); // EX_DATAERR
         EXPECT_TRUE(o.errors.contains("L'indirizzo del destinatario non")) << o.errors.constData();
         EXPECT_TRUE(QFile::exists(handOff));
     }
@@ -227,7 +227,7 @@ TEST_F(ProgramSendTest, ClosingTheWindowDuringTheAutomaticSendEndsTheProgram) {
 
         const Outcome o = outcome(velinor, 20000);
         if (esci == "True") {
-            EXPECT_EQ(o.exitCode, 1);
+            EXPECT_EQ(o.exitCode, 75); // EX_TEMPFAIL: a retry may cure
             EXPECT_TRUE(o.errors.contains("messaggio non spedito")) << o.errors.constData();
         } else {
             EXPECT_EQ(o.exitCode, 0) << o.errors.constData();
@@ -354,7 +354,8 @@ TEST_F(WindowSendTest, ClosingTheWindowMidSendDropsTheConnection) {
 TEST_F(WindowSendTest, RefusedRecipientLeavesTheRepliesInTheEchoBox) {
     server.script["RCPT"] = {ScriptedServer::Act::Reply, "550 5.1.1 utente sconosciuto\r\n"};
     w->SendMimeConnect->click();
-    EXPECT_EQ(w->Process->text(), "The Server responds with an unexpected Response Code!");
+    EXPECT_EQ(w->Process->text(), "The Server responds with an unexpected Response Code! Il server "
+                                  "ha risposto: 550 5.1.1 utente sconosciuto");
     EXPECT_TRUE(w->DataArrival->toPlainText().startsWith("220 fake.test ESMTP ready"));
     EXPECT_TRUE(w->DataArrival->toPlainText().endsWith("550 5.1.1 utente sconosciuto\n"));
     EXPECT_TRUE(w->SendMimeConnect->isEnabled());
@@ -381,7 +382,7 @@ TEST_F(ProgramSendTest, UnattendedSubmissionWithALogin) {
     } cases[] = {
         {"STARTTLS", "--starttls", "segreta\n", 0, 1},
         {"TLS", "--tls", "segreta", 0, 1},
-        {"STARTTLS", "--starttls", "sbagliata\r\n", 1, 0},
+        {"STARTTLS", "--starttls", "sbagliata\r\n", 77, 0}, // EX_NOPERM
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());

@@ -156,8 +156,12 @@ TEST_F(SessionTest, WrongCodeAtEachStep) {
         {"DATA", 4},     {"END", 4},  {"QUIT", 5},
     };
     for (const auto& [key, commandsSent] : steps) {
-        for (const QByteArray reply : {QByteArray("554 5.7.1 refused\r\n"), QByteArray("hello\r\n"),
-                                       QByteArray("25 short\r\n")}) {
+        // The server's words are shown; the status says whether a retry may cure.
+        for (const auto& [reply, exitStatus] :
+             {std::pair{QByteArray("554 5.7.1 refused\r\n"), 69},
+              std::pair{QByteArray("421-4.3.2 closing\r\n421 4.3.2 try later\r\n"), 75},
+              std::pair{QByteArray("500 5.5.2 line too long\r\n"), 69},
+              std::pair{QByteArray("hello\r\n"), 76}, std::pair{QByteArray("25 short\r\n"), 76}}) {
             SCOPED_TRACE(std::string(key.constData()) + " " + reply.constData());
             ScriptedServer s;
             s.script[key] = {ScriptedServer::Act::Reply, reply};
@@ -169,7 +173,9 @@ TEST_F(SessionTest, WrongCodeAtEachStep) {
             session2.SendMimeConnect_Click();
             for (int i = 0; i < 20; ++i)
                 QCoreApplication::processEvents();
-            EXPECT_EQ(v.lastStatus(), kUnexpected);
+            EXPECT_EQ(v.lastStatus(), kUnexpected + " Il server ha risposto: " +
+                                          QString(reply).replace("\r\n", " ").trimmed());
+            EXPECT_EQ(session2.exitStatus(), exitStatus);
             EXPECT_EQ(s.commands.size(), commandsSent);
             EXPECT_FALSE(v.statuses.contains(kSuccess));
             EXPECT_TRUE(s.clientClosed);
@@ -178,6 +184,54 @@ TEST_F(SessionTest, WrongCodeAtEachStep) {
         }
     }
     EXPECT_FALSE(askedToExit());
+}
+
+TEST_F(SessionTest, RefusedStartTlsShowsTheServersReply) {
+    ASSERT_TRUE(settings.Scrivi_Impostazione("Sicurezza", "STARTTLS"));
+    server.script["EHLO"] = {ScriptedServer::Act::Reply, "250-fake.test\r\n250 STARTTLS\r\n"};
+    server.script["STAR"] = {ScriptedServer::Act::Reply, "454 4.7.0 TLS not available\r\n"};
+    send();
+    EXPECT_EQ(view.lastStatus(),
+              kUnexpected + " Il server ha risposto: 454 4.7.0 TLS not available");
+    EXPECT_EQ(session->exitStatus(), 75);
+    EXPECT_TRUE(server.messages.isEmpty());
+}
+
+// A ready message (the sendmail interface) goes out as its own bytes; 8-bit ones only through
+// 8BITMIME.
+TEST_F(SessionTest, ReadyMessageAndEightBitMime) {
+    const struct {
+        QByteArray message;
+        QByteArray ehlo; // empty: the server is not asked (HELO)
+        QByteArray mailFrom;
+        bool sent;
+    } cases[] = {
+        {"Subject: a\r\n\r\n.x\r\nfine", "", "MAIL FROM: <mario@rossi.it>", true},
+        {"Subject: \xc3\xa8\r\n\r\ngi\xc3\xa0\r\n", "250-fake.test\r\n250 8BITMIME\r\n",
+         "MAIL FROM: <mario@rossi.it> BODY=8BITMIME", true},
+        {"Subject: \xc3\xa8\r\n\r\ngi\xc3\xa0\r\n", "250 fake.test\r\n", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ehlo.toStdString());
+        server.commands.clear();
+        server.messages.clear();
+        server.script["EHLO"] = {ScriptedServer::Act::Reply, c.ehlo};
+        view.jobFields.message = c.message;
+        send();
+        EXPECT_EQ(server.commands.value(0).left(4), c.ehlo.isEmpty() ? "HELO" : "EHLO");
+        EXPECT_EQ(server.commands.value(1), c.mailFrom);
+        if (c.sent) {
+            ASSERT_EQ(server.messages.size(), 1);
+            EXPECT_EQ(server.messages[0],
+                      c.message.endsWith("\r\n") ? c.message : c.message + "\r\n");
+        } else {
+            EXPECT_EQ(view.lastStatus(),
+                      "Il messaggio contiene byte di 8 bit ma il server non offre "
+                      "8BITMIME: messaggio non spedito.");
+            EXPECT_EQ(session->exitStatus(), 69);
+            EXPECT_TRUE(server.messages.isEmpty());
+        }
+    }
 }
 
 TEST_F(SessionTest, ServerClosingAfterTheContent) {
@@ -348,7 +402,8 @@ TEST_F(SessionTest, AfterAFailedRecipientThePressResumesThereOnlyIfTheFieldIsUnc
         view.jobFields.recipients = {"anna@bianchi.it", "bruno@verdi.it"};
         fresh.SendMimeConnect_Click();
         ASSERT_EQ(s.messages.size(), 1);
-        ASSERT_EQ(view.lastStatus(), kUnexpected);
+        ASSERT_EQ(view.lastStatus(),
+                  kUnexpected + " Il server ha risposto: 550 5.1.1 no such user");
 
         win.pump.hook = [] { QCoreApplication::processEvents(); };
         s.script["RCPT"] = {ScriptedServer::Act::Reply, "250 2.1.5 Ok\r\n"};
@@ -506,7 +561,8 @@ TEST_F(SessionTest, ExitFlagAndUnattendedRuns) {
     view.jobFields.autoSend = "True";
     server.script["RCPT"] = {ScriptedServer::Act::Reply, "550 5.1.1 no such user\r\n"};
     send();
-    EXPECT_EQ(view.unattendedFailures, QStringList{kUnexpected});
+    EXPECT_EQ(view.unattendedFailures,
+              QStringList{kUnexpected + " Il server ha risposto: 550 5.1.1 no such user"});
     EXPECT_TRUE(view.exits.empty());
 
     // Without the exit flag the window stays for the user to see.

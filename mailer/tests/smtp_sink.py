@@ -15,6 +15,8 @@ Options for a submission server:
                          server could: each line cut in two by a pause, then each line
                          again with its middle on byte 2048 of the reply's one write
   --log FILE             write every byte the server receives, as it receives it, to FILE
+  --refuse ADDRESS REPLY answer RCPT TO:<ADDRESS> with REPLY (e.g. "550 5.1.1 unknown");
+                         may be repeated
 
 Accepts every message and saves, for the n-th message (from 1): n.eml, the exact bytes of
 the DATA content (after the transparency dots are removed), and n.json, its envelope
@@ -113,11 +115,18 @@ def summary(raw):
 
 
 class Saver:
-    def __init__(self, outdir, login=None):
+    def __init__(self, outdir, login=None, refusals=None):
         self.outdir = outdir
         self.login = login
+        self.refusals = refusals or {}
         self.count = 0
         self.lock = threading.Lock()
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address in self.refusals:
+            return self.refusals[address]
+        envelope.rcpt_tos.append(address)
+        return '250 OK'
 
     async def handle_DATA(self, server, session, envelope):
         if self.login and not session.authenticated:
@@ -156,6 +165,7 @@ def main():
     parser.add_argument('--password-hex')
     parser.add_argument('--echo-login', action='store_true')
     parser.add_argument('--log')
+    parser.add_argument('--refuse', nargs=2, action='append', default=[])
     args = parser.parse_args()
     host, port, outdir = args.host, args.port, args.outdir
     LoggingSMTP.log = args.log
@@ -191,7 +201,7 @@ def main():
         with socket.socket() as probe:
             probe.bind((host, 0))
             port = probe.getsockname()[1]
-    controller = LoggingController(Saver(outdir, login), hostname=host, port=port,
+    controller = LoggingController(Saver(outdir, login, dict(args.refuse)), hostname=host, port=port,
                             data_size_limit=0, ready_timeout=10, **options)
     controller.start()
     print('READY %d' % controller.port, flush=True)

@@ -2,6 +2,7 @@
 
 #include "AttachmentListActions.h"
 #include "AttachmentText.h"
+#include "ExitStatus.h"
 #include "HandOffFile.h"
 #include "Impostazioni.h"
 #include "MessageBoxes.h"
@@ -312,9 +313,19 @@ void Iniziale::failUnattended(const QString& statusText) {
     // Nobody is at the keyboard: the caller learns what happened from the error stream and
     // the exit status, and the hand-off file stays for the next try.
     std::fprintf(stderr, "velinor: %s\n", statusText.toLocal8Bit().constData());
+    QStringList served, notServed;
+    for (int i = 0; i < m_recipients.size(); ++i) {
+        const QString r = m_recipients[i].trimmed();
+        if (r.isEmpty())
+            break;
+        (i < m_session->recipientIndex() ? served : notServed) << r;
+    }
+    if (served.size() + notServed.size() > 1)
+        std::fprintf(stderr, "velinor: %s\n",
+                     ExitStatus::recipientSummary(served, notServed).toLocal8Bit().constData());
     m_session->closeConnection();
     close();
-    endProgram(1);
+    endProgram(m_session->exitStatus());
 }
 
 void Iniziale::addAttachment(const QString& path) {

@@ -1,13 +1,20 @@
 #include "ProfileFile.h"
 #include "TestWindowsDir.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
 using namespace tarv;
 
 namespace {
 
 class ProfileFileTest : public WindowsDirTest {};
 
-const QByteArray kSample = "[section1]\r\nname1=val1\r\nname2=\"val2\"\r\nname3\r\nname4=a\r\n[section2]\r\n";
+const QByteArray kSample =
+    "[section1]\r\nname1=val1\r\nname2=\"val2\"\r\nname3\r\nname4=a\r\n[section2]\r\n";
 
 TEST_F(ProfileFileTest, LookupsFollowTheWindowsRules) {
     const QString f = win.write("test.ini", kSample);
@@ -42,7 +49,8 @@ TEST_F(ProfileFileTest, WritesBuildTheWindowsLayout) {
     ASSERT_TRUE(ProfileFile::writeString("App1", QString("key1"), QString("string1"), f));
     ASSERT_TRUE(ProfileFile::writeString("App1", QString("key2"), QString("string2"), f));
     ASSERT_TRUE(ProfileFile::writeString("App2", QString("key4"), QString("string4"), f));
-    EXPECT_EQ(TestWindowsDir::read(f), "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey4=string4\r\n");
+    EXPECT_EQ(TestWindowsDir::read(f),
+              "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey4=string4\r\n");
 
     const QString g = win.file("case.ini");
     ASSERT_TRUE(ProfileFile::writeString("SEC", QString("Key"), QString("v1"), g));
@@ -51,10 +59,12 @@ TEST_F(ProfileFileTest, WritesBuildTheWindowsLayout) {
 }
 
 TEST_F(ProfileFileTest, WritesKeepEveryOtherByte) {
-    const QByteArray original = "; comment kept\n[Dati]\n  Dest = a@b.it  \n\n[Altro]\r\nX=1\r\n   \r\n";
+    const QByteArray original =
+        "; comment kept\n[Dati]\n  Dest = a@b.it  \n\n[Altro]\r\nX=1\r\n   \r\n";
     const QString f = win.write("keep.ini", original);
     ASSERT_TRUE(ProfileFile::writeString("dati", QString("DEST"), QString("c@d.it"), f));
-    EXPECT_EQ(TestWindowsDir::read(f), "; comment kept\n[Dati]\n  Dest=c@d.it\n\n[Altro]\r\nX=1\r\n   \r\n");
+    EXPECT_EQ(TestWindowsDir::read(f),
+              "; comment kept\n[Dati]\n  Dest=c@d.it\n\n[Altro]\r\nX=1\r\n   \r\n");
     ASSERT_TRUE(ProfileFile::writeString("Dati", QString("Subject"), QString("Ciao"), f));
     EXPECT_EQ(TestWindowsDir::read(f),
               "; comment kept\n[Dati]\n  Dest=c@d.it\nSubject=Ciao\n\n[Altro]\r\nX=1\r\n   \r\n");
@@ -73,6 +83,44 @@ TEST_F(ProfileFileTest, ValueWithLineBreakReadsBackItsFirstLine) {
     ASSERT_TRUE(ProfileFile::writeString("S", QString("k"), QString("one\r\ntwo=2"), f));
     EXPECT_EQ(ProfileFile::readString("S", "k", "", f), "one");
     EXPECT_EQ(ProfileFile::readString("S", "two", "", f), "2");
+}
+
+// A section or key with no name would add "[]" or "=v" lines on every call: nothing is written,
+// and no file is made for it.
+TEST_F(ProfileFileTest, EmptySectionOrKeyWritesNothing) {
+    const QByteArray before = "[Dati]\r\nDest=a\r\n";
+    const QString f = win.write("e.ini", before), missing = win.file("nuovo.ini");
+    const char* cases[][2] = {{"", "k"}, {"  ", "k"}, {"Dati", ""}, {"Dati", " \t"}};
+    for (const auto& c : cases) {
+        EXPECT_TRUE(ProfileFile::writeString(c[0], QString(c[1]), QString("v"), f));
+        EXPECT_TRUE(ProfileFile::writeString(c[0], QString(c[1]), QString("v"), missing));
+    }
+    EXPECT_EQ(TestWindowsDir::read(f), before);
+    EXPECT_FALSE(QFile::exists(missing));
+}
+
+// A FIFO, a folder or a device is neither read (a FIFO's open would wait for a writer) nor
+// replaced by a regular file.
+TEST_F(ProfileFileTest, PathsThatAreNoFilesAreNeitherReadNorWritten) {
+    const QString fifo = win.file("coda.ini"), folder = win.file("cartella.ini");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkdir(folder));
+    for (const QString& path : {fifo, folder, QStringLiteral("/dev/null")}) {
+        EXPECT_TRUE(ProfileFile::notARegularFile(path));
+        EXPECT_EQ(ProfileFile::readString("S", "k", "d", path), "d");
+        EXPECT_FALSE(ProfileFile::writeString("S", QString("k"), QString("v"), path));
+        EXPECT_FALSE(QFileInfo(path).isFile()) << path.toStdString();
+    }
+    EXPECT_FALSE(ProfileFile::notARegularFile(win.file("manca.ini")));
+}
+
+// A link to a file not made yet: the file is made behind the link, which stays a link.
+TEST_F(ProfileFileTest, WriteThroughALinkToAMissingFile) {
+    const QString link = win.file("link.ini"), target = win.file("vero.ini");
+    ASSERT_TRUE(QFile::link(target, link));
+    ASSERT_TRUE(ProfileFile::writeString("S", QString("k"), QString("v"), link));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(TestWindowsDir::read(target), "[S]\r\nk=v\r\n");
 }
 
 TEST_F(ProfileFileTest, UnwritableFolderFailsWithoutTouchingTheFile) {

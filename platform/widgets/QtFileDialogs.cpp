@@ -1,18 +1,52 @@
 #include "QtFileDialogs.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace tarv {
+
+namespace {
+
+// The patterns of a filter's pattern text ("*.txt;*.csv"), each as Qt matches it: "*.*" is
+// every file to the platform's dialogs, names without a dot included, but only names with a
+// dot to Qt, so it becomes "*".
+QStringList patternsOf(const QString& text) {
+    static const QRegularExpression separators(QStringLiteral("[;\\s]+"));
+    QStringList patterns = text.split(separators, Qt::SkipEmptyParts);
+    for (QString& p : patterns)
+        if (p == QLatin1String("*.*"))
+            p = QStringLiteral("*");
+    patterns.removeDuplicates();
+    return patterns;
+}
+
+// A description that already ends with its own patterns in brackets ("Testo (*.txt)"), as
+// many programs write it, loses them: the dialog adds the patterns it really applies.
+QString descriptionWithoutPatterns(const QString& description, const QStringList& patterns) {
+    static const QRegularExpression shown(QStringLiteral("^(.*?)\\s*\\(([^()]*)\\)\\s*$"));
+    const QRegularExpressionMatch m = shown.match(description);
+    if (!m.hasMatch() || m.captured(1).isEmpty())
+        return description;
+    QStringList listed =
+        patternsOf(QString(m.captured(2)).replace(QLatin1Char(','), QLatin1Char(';')));
+    QStringList applied = patterns;
+    listed.sort();
+    applied.sort();
+    return listed == applied ? m.captured(1) : description;
+}
+
+} // namespace
 
 QStringList QtFileDialogs::nameFilters(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'), Qt::SkipEmptyParts);
     QStringList filters;
     if (parts.size() == 1)
-        return {parts[0].trimmed()};
+        return {patternsOf(parts[0]).join(QLatin1Char(' '))};
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), patterns.trimmed());
+        const QStringList patterns = patternsOf(parts[i + 1]);
+        filters << QStringLiteral("%1 (%2)").arg(
+            descriptionWithoutPatterns(parts[i].trimmed(), patterns),
+            patterns.join(QLatin1Char(' ')));
     }
     return filters;
 }

@@ -27,28 +27,6 @@ QMessageBox::StandardButton standardButton(MsgAnswer a) {
     return QMessageBox::Ok;
 }
 
-// The captions are set here rather than left to a translator, so that the boxes read Italian
-// in any host, including programs that never loaded Qt's Italian translation.
-QString caption(MsgAnswer a) {
-    switch (a) {
-    case MsgAnswer::Ok:
-        return QStringLiteral("OK");
-    case MsgAnswer::Cancel:
-        return QStringLiteral("Annulla");
-    case MsgAnswer::Abort:
-        return QStringLiteral("&Interrompi");
-    case MsgAnswer::Retry:
-        return QStringLiteral("&Riprova");
-    case MsgAnswer::Ignore:
-        return QStringLiteral("&Ignora");
-    case MsgAnswer::Yes:
-        return QStringLiteral("&Sì");
-    case MsgAnswer::No:
-        return QStringLiteral("&No");
-    }
-    return QString();
-}
-
 QMessageBox::Icon boxIcon(MsgIcon icon) {
     switch (icon) {
     case MsgIcon::Critical:
@@ -77,7 +55,9 @@ MsgAnswer QtMessageBoxes::show(const MessageBoxRequest& request) {
     for (int i = 0; i < count; ++i) {
         const MsgAnswer answer = buttonAnswer(request.buttons, i);
         QPushButton* b = box.addButton(standardButton(answer));
-        b->setText(caption(answer));
+        // Set here rather than left to a translator, so that the boxes read Italian in any
+        // host, including programs that never loaded Qt's Italian translation.
+        b->setText(buttonCaption(answer));
         if (i == request.defaultButton)
             box.setDefaultButton(b);
         if (answer == MsgAnswer::Cancel || count == 1)

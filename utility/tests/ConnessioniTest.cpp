@@ -2,6 +2,7 @@
 #include "ComPtr.h"
 #include "DispatchCall.h"
 #include "Internet.h"
+#include "PhoneBook.h"
 #include "TestWindowsDir.h"
 #include "UtilityWidgets.h"
 #include "frmConnessioni.h"
@@ -132,6 +133,11 @@ TEST_F(ConnessioniTest, CreateEditRenameDeleteKeepTheOtherBytes) {
         EXPECT_EQ(book(), before) << bad.toStdString();
         EXPECT_EQ(win.boxes.shown.size(), 1u) << bad.toStdString();
     }
+    // A refused name still refills the list, which selects its first entry again.
+    answer = "ufficio";
+    w->Connessioni->setCurrentRow(1);
+    w->cmdRinomina_Click();
+    EXPECT_EQ(w->Connessioni->currentRow(), 0);
     answer = "Sede";
     w->Connessioni->setCurrentRow(0);
     w->cmdRinomina_Click();
@@ -151,6 +157,91 @@ TEST_F(ConnessioniTest, CreateEditRenameDeleteKeepTheOtherBytes) {
     w->cmdElimina_Click();
     EXPECT_EQ(w->Connessioni->count(), 2);
     EXPECT_FALSE(book().contains("Mare"));
+}
+
+// The edits work on the lines the listing reads: a byte-order mark does not hide the first
+// entry, comments stay with the entry below them, the last line keeps its missing line end.
+TEST_F(ConnessioniTest, EditsFindTheEntriesTheListShows) {
+    const QByteArray bom = "\xEF\xBB\xBF";
+    win.write("rasphone.pbk", bom + "[Ufficio]\r\nPhoneNumber=1\r\n\r\n; la linea di Anna\r\n"
+                                    "[Casa]\r\nPhoneNumber=2");
+    EXPECT_EQ(PhoneBook::createEntry("UFFICIO", "9"),
+              "Esiste già una connessione di nome 'UFFICIO'.");
+    EXPECT_EQ(PhoneBook::setPhoneNumber("Casa", "3"), "");
+    EXPECT_EQ(PhoneBook::renameEntry("Ufficio", "Sede"), "");
+    EXPECT_EQ(book(), bom + "[Sede]\r\nPhoneNumber=1\r\n\r\n; la linea di Anna\r\n"
+                            "[Casa]\r\nPhoneNumber=3");
+    EXPECT_EQ(PhoneBook::deleteEntry("sede"), "");
+    EXPECT_EQ(book(), bom + "; la linea di Anna\r\n[Casa]\r\nPhoneNumber=3");
+    EXPECT_EQ(PhoneBook::deleteEntry("Casa"), "");
+    EXPECT_EQ(book(), bom);
+}
+
+// A book that other programs may read otherwise than the listing does is listed but never
+// rewritten: each edit is refused with the reason.
+TEST_F(ConnessioniTest, BooksThatCannotBeEditedSafelyAreRefused) {
+    const struct Case {
+        QByteArray book;
+        const char* reason;
+    } cases[] = {
+        {"[Ufficio\r\nPhoneNumber=1\r\n[Casa]\r\nPhoneNumber=2\r\n", "senza chiuderla con ']'"},
+        {"[Ufficio]\rPhoneNumber=1\r[Casa]\rPhoneNumber=2\r", "solo ritorno carrello"},
+    };
+    for (const Case& c : cases) {
+        win.write("rasphone.pbk", c.book);
+        EXPECT_EQ(PhoneBook::entries(), QStringList({"Ufficio", "Casa"}));
+        for (const QString& problem :
+             {PhoneBook::deleteEntry("Ufficio"), PhoneBook::renameEntry("Casa", "Mare"),
+              PhoneBook::setPhoneNumber("Casa", "3"), PhoneBook::createEntry("Mare", "4")}) {
+            EXPECT_TRUE(problem.contains("non può essere modificata") && problem.contains(c.reason))
+                << problem.toStdString();
+        }
+        EXPECT_EQ(book(), c.book);
+    }
+}
+
+// Connetti_Pred runs with no one watching: a dialler that cannot start is reported on standard
+// error, never in a box that would hold the caller.
+TEST_F(ConnessioniTest, UnattendedDialFailureGoesToStandardError) {
+    win.write("rasphone.pbk", kBook);
+    qunsetenv("TARV_DIALER");
+    ComPtr<IDispatch> internet;
+    createAndQuery<Internet>(IID_IDispatch, reinterpret_cast<void**>(internet.put()));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(call(internet.get(), QStringLiteral("Connetti_Pred"), {}), S_OK);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(win.boxes.shown.empty());
+    EXPECT_NE(err.find("Connessioni di Accesso Remoto: Nessun programma di connessione"),
+              std::string::npos)
+        << err;
+
+    // The same from a script, in a GUI host on the offscreen display.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARV_WINDIR"), win.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TARV_REGSVR), {QStringLiteral(TARV_UTILITY_LIB)});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    p.start(QStringLiteral(TARV_CALL), {"TarvUtility.Internet", "Connetti_Pred"});
+    p.closeWriteChannel();
+    if (!p.waitForFinished(20000)) {
+        p.kill();
+        p.waitForFinished();
+        FAIL() << "Connetti_Pred is waiting for someone to close a box";
+    }
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(p.readAllStandardError().contains("Nessun programma di connessione"));
+
+    // With no display at all the window cannot open: the call fails and says why.
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(display));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TARV_CALL), {"TarvUtility.Internet", "Connetti_Pred"});
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().startsWith("Errore 5 "));
 }
 
 TEST_F(ConnessioniTest, StatusFollowsAPppInterface) {

@@ -6,6 +6,7 @@
 #include "Creation.h"
 #include "DispatchCall.h"
 #include "ErrorInfo.h"
+#include "ProfileFile.h"
 #include "RegistryStore.h"
 #include "TarvUtility.h"
 #include "TestWindowsDir.h"
@@ -15,6 +16,8 @@
 #include <QThread>
 
 #include <dlfcn.h>
+#include <memory>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +44,7 @@ struct ToolRun {
 
 class LibraryTest : public WindowsDirTest {
 protected:
+    QString workDir; // where the tools run; the test's own folder when empty
     // Runs a tool as a console host (no display), with nothing on standard input.
     // With gui, on the offscreen display; a run that is still going after timeoutMs is
     // killed and reported with status -1.
@@ -56,6 +60,7 @@ protected:
         if (gui)
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
+        p.setWorkingDirectory(workDir);
         p.start(program, args);
         p.closeWriteChannel();
         if (!p.waitForFinished(timeoutMs)) {
@@ -374,7 +379,7 @@ TEST_F(LibraryTest, QtHostGetsBoxesAndDialogsOwnedByItsWindow) {
     EXPECT_EQ(r.out, "QMessageBox figlia della finestra principale: sì; OK\n"
                      "risultato \"False\"\n"
                      "QFileDialog figlia della finestra principale: sì; &Apri|Annulla|"
-                     "Testo (*.txt);Tutti i file (*.*) [Testo (*.txt)]\n"
+                     "Testo (*.txt);Tutti i file (*) [Testo (*.txt)]\n"
                      "risultato \"\"\n"
                      "errore 5: " +
                          noWindowText() +
@@ -424,6 +429,76 @@ TEST_F(LibraryTest, TarvCallDrivesShellManAndAltro) {
     r = tarvCall({"TarvUtility.Altro", "Spegni_Pc(spegni, False)"});
     EXPECT_EQ(r.out, "Tipo -> 9\n");
     EXPECT_EQ(commands(5).mid(4), QStringList("systemctl poweroff --check-inhibitors=yes"));
+}
+
+// Two scripts writing keys of one profile file at the same moment lose none of them, and a
+// file that root rewrites keeps its owner and mode.
+TEST_F(LibraryTest, SetVarFromTwoProcessesAtOnceKeepsEveryKey) {
+    registerLibrary();
+    const QString ini = win.write("condiviso.ini", "[Altro]\nx=1\n");
+    const int keys = 60;
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (const char* who : {"a", "b"}) {
+        QStringList args{"TarvUtility.ShellMan"};
+        for (int i = 0; i < keys; ++i)
+            args << QStringLiteral("SetVar(\"%1\", \"Dati\", \"%2%3\", \"%3\")")
+                        .arg(ini, QLatin1String(who))
+                        .arg(i);
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TARV_WINDIR"), win.path());
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(display));
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral(TARV_CALL), args);
+        writers.push_back(std::move(p));
+    }
+    for (auto& p : writers) {
+        ASSERT_TRUE(p->waitForFinished(60000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    QStringList missing;
+    for (const char* who : {"a", "b"})
+        for (int i = 0; i < keys; ++i)
+            if (ProfileFile::readString("Dati", QLatin1String(who) + QString::number(i), "?",
+                                        ini) != QString::number(i))
+                missing << QLatin1String(who) + QString::number(i);
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(' ').toStdString();
+    EXPECT_EQ(ProfileFile::readString("Altro", "x", "", ini), "1");
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "the owner is kept only where root rewrites another user's file";
+    const QByteArray name = QFile::encodeName(ini);
+    ASSERT_EQ(::chown(name.constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(name.constData(), 0640), 0);
+    EXPECT_EQ(tarvCall({"TarvUtility.ShellMan", "SetVar(\"" + ini + "\", \"Dati\", \"c\", \"1\")"})
+                  .status,
+              0);
+    struct stat st {};
+    ASSERT_EQ(::stat(name.constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(ProfileFile::readString("Dati", "c", "", ini), "1");
+}
+
+// From a script: a document named relative to the script's folder opens, a FIFO where a
+// profile file is expected fails at once.
+TEST_F(LibraryTest, TarvCallOpensRelativeDocumentsAndRefusesAFifo) {
+    registerLibrary();
+    workDir = win.path();
+    const QString doc = win.write("sub/doc.txt", "x");
+    const QString fifo = win.file("coda.ini");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ToolRun r = tarvCall({"TarvUtility.ShellMan", "OpenDocument(0, \"sub/doc.txt\")",
+                          "OpenDocument(0, \"https://www.example.it/\")"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    QStringList opened = commands(2); // two openers started at once: either may log first
+    opened.sort();
+    EXPECT_EQ(opened, QStringList({"xdg-open " + doc, "xdg-open https://www.example.it/"}));
+    r = tarvCall({"TarvUtility.ShellMan", "GetVar(\"" + fifo + "\", \"S\", \"k\")"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.startsWith("Errore 75 ")) << r.err.toStdString();
 }
 
 TEST_F(LibraryTest, UnregistrationThatRemovesNothingFails) {

@@ -7,8 +7,12 @@
 #include "TestWindowsDir.h"
 #include "WindowHost.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QWidget>
+
+#include <sys/stat.h>
 
 #include <functional>
 
@@ -54,6 +58,11 @@ TEST_F(ShellManTest, ProfileEditsKeepEveryOtherByte) {
     EXPECT_EQ(get(ini, "Dati", "Lungo"), long300); // whole, not cut at 254
     EXPECT_EQ(get(ini, "Dati", "Manca"), "");
     EXPECT_EQ(get(win.file("nessuno.ini"), "Dati", "Dest"), "");
+    // No section or no key: nothing is written.
+    const QByteArray kept = TestWindowsDir::read(ini);
+    EXPECT_EQ(set(ini, "", "k", "v"), S_OK);
+    EXPECT_EQ(set(ini, "Dati", "", "v"), S_OK);
+    EXPECT_EQ(TestWindowsDir::read(ini), kept);
     // A bare name lands in the Windows directory.
     EXPECT_EQ(set("tarv.ini", "S", "k", "1"), S_OK);
     EXPECT_TRUE(QFile::exists(win.file("tarv.ini")));
@@ -95,6 +104,26 @@ TEST_F(ShellManTest, CreaFileDiTestoNeverTruncatesWhenToldNotTo) {
             EXPECT_TRUE(e.description.endsWith(c.name)) << e.description.toStdString();
         EXPECT_EQ(TestWindowsDir::read(c.name), c.after);
     }
+}
+
+// A FIFO, a device or a folder where a file is expected fails at once (a FIFO's open would
+// wait for a writer forever); a missing file is still created.
+TEST_F(ShellManTest, PathsThatAreNoFilesFailAtOnce) {
+    const QString fifo = win.file("coda");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    VARIANT_BOOL overwrite = VARIANT_TRUE;
+    for (QString path : {fifo, QStringLiteral("/dev/null"), win.path()}) {
+        QString value;
+        EXPECT_EQ(set(path, "S", "k", "v"), controlError(75)) << path.toStdString();
+        EXPECT_TRUE(takeErrorInfo().description.endsWith(path + " non è un file"));
+        QString section = "S", key = "k";
+        EXPECT_EQ(shell->GetVar(&path, &section, &key, &value), controlError(75));
+        EXPECT_EQ(shell->CreaFileDiTesto(&path, &overwrite), controlError(75));
+        takeErrorInfo();
+    }
+    QString fresh = win.file("nuovo.txt");
+    EXPECT_EQ(shell->CreaFileDiTesto(&fresh, &overwrite), S_OK);
+    EXPECT_TRUE(QFileInfo(fresh).isFile());
 }
 
 TEST_F(ShellManTest, FileDialogsTakeFiltersAndSaveFNWritesBackTheConvertedFilter) {
@@ -179,6 +208,35 @@ TEST_F(ShellManTest, DefaultPrinterRoundTripAndPrintingOnTheChosenQueue) {
     EXPECT_EQ(win.processes.started[1].program, "xdg-open");
     EXPECT_EQ(win.processes.started[1].arguments, QStringList{doc});
     EXPECT_EQ(recordedCommands(), QStringList({"lpstat -d", "lpstat -d"}));
+}
+
+// A relative path is opened from the caller's folder, an address is handed on unchanged, and
+// an opener that cannot start fails the call.
+TEST_F(ShellManTest, OpenDocumentResolvesPathsAndPassesAddresses) {
+    const QString here = QDir::currentPath();
+    const struct Case {
+        QString document, argument, folder;
+    } cases[] = {
+        {"sub/doc.txt", here + "/sub/doc.txt", here + "/sub"},
+        {"doc.txt", here + "/doc.txt", here},
+        {"/srv/a b/doc.txt", "/srv/a b/doc.txt", "/srv/a b"},
+        {"https://www.example.it/listino?x=1", "https://www.example.it/listino?x=1", ""},
+        {"file:///srv/doc.txt", "file:///srv/doc.txt", ""},
+        {"mailto:ufficio@example.it", "mailto:ufficio@example.it", ""},
+    };
+    int32_t hwnd = 0;
+    for (const Case& c : cases) {
+        win.processes.started.clear();
+        QString doc = c.document;
+        EXPECT_EQ(shell->OpenDocument(&hwnd, &doc), S_OK);
+        ASSERT_EQ(win.processes.started.size(), 1u);
+        EXPECT_EQ(win.processes.started[0].arguments, QStringList{c.argument});
+        EXPECT_EQ(win.processes.started[0].workingDirectory, c.folder);
+    }
+    win.processes.succeed = false;
+    QString doc = "doc.txt";
+    EXPECT_EQ(shell->OpenDocument(&hwnd, &doc), controlError(75));
+    EXPECT_TRUE(takeErrorInfo().description.contains("xdg-open"));
 }
 
 } // namespace

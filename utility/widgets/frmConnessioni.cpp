@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace tarv::utility {
 
 namespace {
@@ -150,7 +152,9 @@ void frmConnessioni::showEvent(QShowEvent* event) {
 void frmConnessioni::activate() {
     if (!Automatico || !isVisible())
         return;
+    m_unattended = true;
     cmdEsegui_Click();
+    m_unattended = false;
     close();
 }
 
@@ -177,8 +181,15 @@ QString frmConnessioni::selected() const {
 }
 
 void frmConnessioni::report(const QString& problem) {
-    if (!problem.isEmpty())
-        boxes().show(problem, MsgButtons::Ok, MsgIcon::Exclamation, windowTitle(), this);
+    if (problem.isEmpty())
+        return;
+    if (m_unattended) {
+        // No one is there to close a box: the caller's standard error says it instead.
+        std::fprintf(stderr, "%s: %s\n", qPrintable(windowTitle()), problem.toUtf8().constData());
+        std::fflush(stderr);
+        return;
+    }
+    boxes().show(problem, MsgButtons::Ok, MsgIcon::Exclamation, windowTitle(), this);
 }
 
 void frmConnessioni::cmdEsegui_Click() {
@@ -233,10 +244,8 @@ void frmConnessioni::cmdRinomina_Click() {
                                     QStringLiteral("Inserisci il nuovo nome della connessione:"));
     if (answer.isEmpty())
         return;
-    const QString problem = PhoneBook::renameEntry(selected(), answer);
-    report(problem);
-    if (problem.isEmpty())
-        AggiornaElenco();
+    report(PhoneBook::renameEntry(selected(), answer));
+    AggiornaElenco();
 }
 
 bool frmConnessioni::RegAttiva() const {

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QGroupBox;
 class QFrame;
@@ -66,6 +68,8 @@ private:
     // Shows what a refused phone-book change said, if anything.
     void report(const QString& problem);
     bool m_activated = false;
+    // The automatic dial runs with no one watching: what it reports goes to standard error.
+    bool m_unattended = false;
 };
 
 } // namespace tarv::utility

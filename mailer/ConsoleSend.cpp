@@ -1,0 +1,270 @@
+#include "ConsoleSend.h"
+
+#include "AttachmentText.h"
+#include "ConsoleMessageBoxes.h"
+#include "ExitStatus.h"
+#include "HandOffFile.h"
+#include "MessageText.h"
+#include "Paths.h"
+#include "ProgramSettings.h"
+#include "SendView.h"
+#include "SendmailMessage.h"
+#include "Services.h"
+#include "SmtpSession.h"
+#include "SmtpTranscript.h"
+
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <unistd.h>
+
+namespace tarv::ConsoleSend {
+
+namespace {
+
+void say(std::FILE* err, const QString& text) {
+    std::fprintf(err, "velinor: %s\n", text.toLocal8Bit().constData());
+    std::fflush(err);
+}
+
+// What the send shows on the compose window, kept for the end of the run.
+class ConsoleView : public SendView {
+public:
+    SendJob fields;
+    bool completed = false;
+    bool failed = false;
+    QString status;
+    QString failure;
+
+    SendJob job() const override { return fields; }
+    void setStatus(const QString& text) override { status = text; }
+    void setPercent(const QString&) override {}
+    void setProgressWidth(int) override {}
+    void appendEcho(const QString&) override {}
+    void clearEcho() override {}
+    void setSendEnabled(bool) override {}
+    QObject* owner() override { return nullptr; }
+    void Chiudi_Programma(int) override { completed = true; }
+    void failUnattended(const QString& text) override {
+        failed = true;
+        failure = text;
+    }
+};
+
+// Nobody answers: a box (none is expected in an unattended send) takes its safest button and
+// says so; no bell rings on the caller's terminal.
+class QuietBoxes : public ConsoleMessageBoxes {
+public:
+    QuietBoxes() : ConsoleMessageBoxes(stdin, stderr, 0) {}
+    void beep() override {}
+};
+
+struct Outcome {
+    int status = EX_OK;
+    QStringList served, notServed;
+};
+
+// One job, unattended, through a session of its own settings; `verbose` writes the dialogue.
+struct Sender {
+    ProgramSettings& settings;
+    std::FILE* err;
+    quint16 port = 0;
+    bool verbose = false;
+    qint64 defaultPauseMs = -1;
+
+    // Sends to each recipient of the job in turn on its own connection (one job per
+    // recipient, so that a refused recipient does not keep the others from their message);
+    // a failure that is not the recipient's own ends the run for all that follow.
+    Outcome eachRecipient(SendJob job, const QStringList& recipients) {
+        Outcome o;
+        QuietBoxes boxes;
+        Services quiet;
+        quiet.messageBoxes = &boxes;
+        ScopedServices scope(quiet);
+        SmtpTranscript transcript(err);
+        ConsoleView view;
+        SmtpSession session(view, settings);
+        if (port)
+            session.setPort(port);
+        if (verbose)
+            session.setTranscript(&transcript);
+        session.setDefaultPauseMs(defaultPauseMs);
+        job.autoSend = job.exitFlag = QStringLiteral("True");
+        bool stop = false;
+        for (const QString& r : recipients) {
+            if (stop) {
+                o.notServed << r;
+                continue;
+            }
+            view.fields = job;
+            view.fields.recipients = {r};
+            view.completed = view.failed = false;
+            session.SendMimeConnect_Click();
+            if (view.completed && !view.failed) {
+                o.served << r;
+                continue;
+            }
+            const int status = view.failed ? session.exitStatus() : EX_SOFTWARE;
+            say(err, QStringLiteral("%1: %2").arg(r, view.failed ? view.failure : view.status));
+            o.notServed << r;
+            o.status = ExitStatus::worse(o.status, status);
+            // Only a refused recipient (RCPT TO) concerns that recipient alone.
+            stop = session.step() != 3;
+        }
+        if (recipients.size() > 1 && !o.notServed.isEmpty())
+            say(err, ExitStatus::recipientSummary(o.served, o.notServed));
+        return o;
+    }
+};
+
+} // namespace
+
+QByteArray readInput(std::FILE* in, bool evenFromTerminal) {
+    QByteArray data;
+    if (!evenFromTerminal && isatty(fileno(in)))
+        return data;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        data.append(buffer, qsizetype(n));
+    return data;
+}
+
+int run(const ScriptCommand& c, ProgramSettings& settings, const QByteArray& input,
+        std::FILE* err) {
+    settings.Apri_Chiave_Programma();
+    SendJob job;
+    job.server =
+        c.server.isEmpty() ? settings.Leggi_Impostazione(QStringLiteral("SMTP")) : c.server;
+    job.sender = c.from.isEmpty() ? settings.Leggi_Impostazione(QStringLiteral("Email")) : c.from;
+    if (MessageText::trimBlanks(job.server).isEmpty() ||
+        MessageText::trimBlanks(job.sender).isEmpty()) {
+        say(err, QStringLiteral("impostazioni mancanti: il server SMTP e il mittente vanno "
+                                "impostati (velinor Impostazioni) o dati con --server e --from."));
+        return EX_CONFIG;
+    }
+    if (!SendmailMessage::usableAddress(MessageText::trimBlanks(job.sender))) {
+        say(err, QStringLiteral("indirizzo del mittente non valido: \"%1\".").arg(job.sender));
+        return EX_DATAERR;
+    }
+
+    QStringList recipients;
+    if (c.mode == ScriptCommand::Mode::Sendmail) {
+        const SendmailMessage m = SendmailMessage::prepare(
+            input, c.to, MessageText::trimBlanks(job.sender), c.dotEndsInput);
+        if (!m.error.isEmpty()) {
+            say(err, m.error);
+            return EX_DATAERR;
+        }
+        job.message = m.bytes;
+        recipients = m.recipients;
+    } else {
+        for (const QString& r : c.to)
+            if (!SendmailMessage::usableAddress(r)) {
+                say(err, QStringLiteral("indirizzo del destinatario non valido: \"%1\".").arg(r));
+                return EX_DATAERR;
+            }
+        for (const QString& path : c.attachments) {
+            const QFileInfo file(path);
+            if (!file.isFile() || !file.isReadable()) {
+                say(err, QStringLiteral("allegato mancante o illeggibile: %1").arg(path));
+                return EX_NOINPUT;
+            }
+            job.attachments << file.absoluteFilePath();
+        }
+        job.hasAttachments = !job.attachments.isEmpty();
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        job.body = utf8.decode(input);
+        if (utf8.hasError()) {
+            say(err, QStringLiteral("il testo da standard input non è UTF-8 valido: "
+                                    "messaggio non spedito."));
+            return EX_DATAERR;
+        }
+        job.subject = c.subject;
+        recipients = c.to;
+    }
+    Sender sender{settings, err, c.port, c.verbose, 0};
+    return sender.eachRecipient(job, recipients).status;
+}
+
+int runWithoutDisplay(ProgramSettings& settings, const QString& handOffPath, std::FILE* err) {
+    const QString noDisplay =
+        QStringLiteral("nessuno schermo disponibile (DISPLAY o WAYLAND_DISPLAY): la finestra non "
+                       "può essere mostrata.");
+    settings.Registra_Percorso();
+    settings.Apri_Chiave_Programma();
+    SendJob job;
+    job.server = settings.Leggi_Impostazione(QStringLiteral("SMTP"));
+    job.sender = settings.Leggi_Impostazione(QStringLiteral("Email"));
+
+    // The message as the compose window's start-up takes it: the hand-off file when it exists
+    // and may be trusted, else the stored settings.
+    const HandOffFile handOff(handOffPath);
+    bool useHandOff = handOff.exists();
+    QString refusal;
+    if (useHandOff) {
+        const QString reason = handOff.distrustReason();
+        if (!reason.isEmpty()) {
+            useHandOff = false;
+            refusal = QStringLiteral("il file %1 non è stato usato perché %2.")
+                          .arg(handOff.path(), reason);
+        }
+    }
+    const auto read = [&](const char* key) {
+        return useHandOff ? handOff.Leggi_Ini(QStringLiteral("Dati"), QLatin1String(key))
+                          : settings.Leggi_Impostazione(QLatin1String(key));
+    };
+    const QString dest = read("Dest");
+    job.subject = read("Subject");
+    job.body = read("Testo");
+    const QString attachmentText = read("Allegato");
+    job.autoSend = read("Nascosto");
+    job.exitFlag = read("Esci");
+    if (job.autoSend != QLatin1String("True") || job.exitFlag != QLatin1String("True")) {
+        say(err, noDisplay);
+        return 1;
+    }
+    if (!refusal.isEmpty())
+        say(err, refusal);
+    if (MessageText::trimBlanks(job.server).isEmpty() ||
+        MessageText::trimBlanks(job.sender).isEmpty()) {
+        say(err, QStringLiteral("impostazioni mancanti: il server SMTP e il mittente vanno "
+                                "impostati (velinor Impostazioni)."));
+        return EX_CONFIG;
+    }
+    for (const QString& path : splitAttachmentText(attachmentText))
+        if (Paths::attributesReadable(path))
+            job.attachments << path;
+    job.hasAttachments = !job.attachments.isEmpty();
+    job.recipients = splitRecipients(dest);
+
+    // One job for the whole list, as the compose window sends it: the session goes from one
+    // recipient to the next and stops at the first failure.
+    QuietBoxes boxes;
+    Services quiet;
+    quiet.messageBoxes = &boxes;
+    ScopedServices scope(quiet);
+    ConsoleView view;
+    view.fields = job;
+    SmtpSession session(view, settings);
+    session.SendMimeConnect_Click();
+    if (view.completed && !view.failed) {
+        // The hand-off is used up; a file start-up refused stays as it is.
+        if (useHandOff && handOff.exists())
+            handOff.remove();
+        return EX_OK;
+    }
+    say(err, view.failed ? view.failure : view.status);
+    QStringList served, notServed;
+    for (int i = 0; i < job.recipients.size(); ++i) {
+        const QString r = MessageText::trimBlanks(job.recipients[i]);
+        if (r.isEmpty())
+            break;
+        (i < session.recipientIndex() ? served : notServed) << r;
+    }
+    if (served.size() + notServed.size() > 1)
+        say(err, ExitStatus::recipientSummary(served, notServed));
+    return view.failed ? session.exitStatus() : EX_SOFTWARE;
+}
+
+} // namespace tarv::ConsoleSend
