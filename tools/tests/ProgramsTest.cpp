@@ -36,6 +36,7 @@ protected:
             p.start(program, args);
         else
             p.start(prefix.first(), prefix.mid(1) + QStringList{program} + args);
+        p.closeWriteChannel();
         if (!p.waitForFinished(60000)) {
             p.kill();
             p.waitForFinished();
@@ -85,6 +86,8 @@ TEST_F(ProgramsTest, DamagedStoreIsSaidPlainlyNamingTheFile) {
         {"machine.db", TARV_TOOLS_DIR "/tarv-call", {"TarvUtility.Math", "Round(2.675, 2, 1)"}, {}},
         {"machine.db", TARV_TOOLS_DIR "/tarv-regsvr", {TARV_UTILITY_LIB}, {}},
         {"user.db", win.file("system/velinor"), {}, {"QT_QPA_PLATFORM=offscreen"}},
+        {"user.db", win.file("system/velinor"), {}, {}},
+        {"user.db", win.file("system/velinor"), {"--to", "a@b.it", "--subject", "x"}, {}},
     };
     for (const Case& c : cases) {
         const QString file = win.write(QStringLiteral("registry/") + c.store, junk);
