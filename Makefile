@@ -12,12 +12,12 @@ export TARV_WINDIR ?= $(or $(XDG_DATA_HOME),$(HOME)/.local/share)/tarv
 # What building and running the suite needs (make run, make install, make package) ...
 RUN_PACKAGES := build-essential cmake pkg-config qt6-base-dev qt6-translations-l10n libgl-dev \
             libsqlite3-dev zlib1g-dev libssl-dev libsecret-1-dev fonts-liberation2 \
-            cups-client xdg-utils
+            cups-client xdg-utils python3 python3-dev
 # ... and what only the tests, benchmarks, fuzzers and packages need (make test and the rest).
 TEST_PACKAGES := libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libzint-dev \
             locales xauth python3 python3-aiosmtpd python3-stdnum swaks util-linux iproute2 \
             clang libclang-rt-14-dev openssl libio-socket-ssl-perl libnet-ssleay-perl msmtp \
-            gnome-keyring dbus-daemon xvfb python3-xlib man-db dpkg-dev file
+            gnome-keyring dbus-daemon xvfb python3-xlib man-db dpkg-dev file pigz python3-pyqt6
 PACKAGES := $(RUN_PACKAGES) $(TEST_PACKAGES)
 PACKAGE_PACKAGES := $(RUN_PACKAGES) dpkg-dev file
 LOCALES  := it_IT.UTF-8 en_US.UTF-8
@@ -107,7 +107,14 @@ LIBS     = libTarvUtility.so libTarvBarcode.so libZlibTool.so
 install: build-run install-files
 
 # The install itself, from a built $(BUILD) (the package test runs it on the test build).
+# The Python package goes where Debian's /usr/bin/python3 finds it: the user site when it lies
+# under PREFIX (the default ~/.local), else lib/python3/dist-packages under PREFIX (reached with
+# PYTHONPATH). Never outside PREFIX.
+PYTHON_USER_SITE = $(shell /usr/bin/python3 -c 'import site; print(site.getusersitepackages())' 2>/dev/null)
+PYTHON_DIR = $(or $(patsubst $(abspath $(PREFIX))/%,%,$(filter $(abspath $(PREFIX))/%,$(PYTHON_USER_SITE))),lib/python3/dist-packages)
+
 install-files:
+	cmake -DTARV_PYTHON_INSTALL_DIR=$(PYTHON_DIR) $(BUILD) >/dev/null
 	cmake --install $(BUILD) --prefix $(PREFIX)
 	mkdir -p "$(TARV_WINDIR)/system"
 	install -m 0755 $(BUILD)/mailer/velinor "$(TARV_WINDIR)/system/velinor"
@@ -120,6 +127,7 @@ install-files:
 	@for lib in $(LIBS); do \
 	  "$(PREFIX)/bin/tarv-regsvr" --user "$(PREFIX)/lib/$$lib" || exit 1; done
 	@echo "Velinor installed in $(TARV_WINDIR)/system; tools in $(PREFIX)/bin"
+	@echo "Python package tarv in $(abspath $(PREFIX))/$(PYTHON_DIR)$(if $(filter lib/python3/dist-packages,$(PYTHON_DIR)), (PYTHONPATH=$(abspath $(PREFIX))/$(PYTHON_DIR) for /usr/bin/python3),)"
 	@case ":$$PATH:" in *":$(PREFIX)/bin:"*) ;; *) \
 	  echo; echo "$(PREFIX)/bin is not on your PATH: add this line to ~/.profile (or ~/.bashrc)"; \
 	  echo "and open a new terminal:"; echo; \

@@ -2,7 +2,8 @@
 // identifier and applies each operation to it in order, printing every result on its own
 // line (as automation writes it, in the user's locale) and, after it, every by-reference
 // argument the member changed as "name -> value". A failed call prints the error number and
-// description on standard error and ends with status 1.
+// description on standard error and ends with status 1, and so does a method whose class keeps
+// the failure of the work it ran in its hidden Esito (Zip.Zippa, whose window showed it).
 //
 // With a display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set) it is a GUI host: boxes,
 // file dialogs and the library's windows are Qt ones. Otherwise, or with --console, it is a
@@ -274,6 +275,16 @@ int main(int argc, char** argv) {
                                                                      : QString::number(k + 1);
             std::printf("%s -> %s\n", name.toLocal8Bit().constData(),
                         textOf(values[k]).toLocal8Bit().constData());
+        }
+        // A method that shows its failures in a window of its own (Zip.Zippa) ends without an
+        // error; the class keeps the outcome in its hidden Esito.
+        std::vector<Variant> none;
+        if (member && member->kind == MemberKind::Method &&
+            info->find(DISPID_ESITO, MemberKind::PropertyGet) &&
+            FAILED(invokeById(object.get(), DISPID_ESITO, DISPATCH_PROPERTYGET, none, nullptr,
+                              &failure))) {
+            printError(failure);
+            return 1;
         }
     }
     return 0;

@@ -6,6 +6,11 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace tarv;
@@ -52,6 +57,19 @@ protected:
         return QStringLiteral("%1=\"%2\"").arg(QLatin1String(name), value);
     }
 };
+
+// Opens a pipe for writing once its reader has opened it; -1 when none comes within 20 s.
+int openWhenRead(const QString& fifo) {
+    for (int i = 0; i < 2000; ++i) {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            return fd;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
 
 TEST_F(ZlibToolTest, CompressesAndExpandsByDispatchWithAnItalianStatus) {
     QByteArray data;
@@ -143,6 +161,37 @@ TEST_F(ZlibToolTest, FailuresCarryANumberAndLeaveTheDestinationAlone) {
     EXPECT_EQ(denied.status, 1);
     EXPECT_TRUE(denied.err.startsWith(QLatin1String("Errore 70"))) << denied.err.toStdString();
     EXPECT_TRUE(QDir(locked).isEmpty());
+}
+
+// A job ended by SIGTERM or SIGINT (a shell's kill, Ctrl-C) leaves no partial file: the source
+// is a pipe the test feeds, so the job is surely under way when the signal comes.
+TEST_F(ZlibToolTest, AJobEndedByASignalLeavesNoTemporaryFile) {
+    const QString fifo = win.file(QStringLiteral("flusso"));
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TARV_WINDIR"), win.path());
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(display));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TARV_CALL),
+                {QStringLiteral("ZLIBTOOLLib.ZlibTool"), put("InputFile", fifo),
+                 put("OutputFile", fifo + ".zl"), QStringLiteral("Compress")});
+        ASSERT_TRUE(p.waitForStarted());
+        const int fd = openWhenRead(fifo);
+        ASSERT_GE(fd, 0) << p.readAllStandardError().constData();
+        const QByteArray data(2 << 20, 'x');
+        ASSERT_EQ(::write(fd, data.constData(), size_t(data.size())), data.size());
+        ::kill(pid_t(p.processId()), signal);
+        EXPECT_TRUE(p.waitForFinished(20000));
+        ::close(fd);
+        EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(QDir(win.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  QStringList{QStringLiteral("flusso")});
+        QFile::remove(fifo);
+    }
 }
 
 } // namespace
