@@ -15,7 +15,8 @@ ProgramSettings::ProgramSettings(RegistryStore* store) : m_regitro(store), m_sto
 
 QString ProgramSettings::storeDamage() const {
     RegistryStore& store = m_store ? *m_store : *Services::current().registry;
-    if (store.openKey(RegistryObject::CURRENT_USER, QString()) != RegStatus::StoreDamaged)
+    if (store.openKey(RegistryObject::CURRENT_USER, QString()) != RegStatus::StoreDamaged ||
+        !store.lastFailureIsDamage())
         return QString();
     return store.lastError();
 }

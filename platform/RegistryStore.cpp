@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,10 +135,10 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
-// A statement run once (the checks made when a file is opened).
-qint64 pragmaValue(sqlite3* db, const char* sql) {
+// A statement run once (the checks made when a file is opened); nothing when it fails.
+std::optional<qint64> pragmaValue(sqlite3* db, const char* sql) {
     sqlite3_stmt* stmt = nullptr;
-    qint64 value = 0;
+    std::optional<qint64> value;
     if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
         sqlite3_step(stmt) == SQLITE_ROW)
         value = sqlite3_column_int64(stmt, 0);
@@ -145,10 +146,16 @@ qint64 pragmaValue(sqlite3* db, const char* sql) {
     return value;
 }
 
+bool isDamage(int code) {
+    code &= 0xff;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+}
+
+const char* const kDamagedTail =
+    " è danneggiato o non è un archivio del registro: è stato lasciato com'era";
+
 QString damagedText(const QString& path) {
-    return QStringLiteral("il registro %1 è danneggiato o non è un archivio del registro: è stato "
-                          "lasciato com'era")
-        .arg(path);
+    return QStringLiteral("il registro ") + path + QString::fromUtf8(kDamagedTail);
 }
 
 } // namespace
@@ -181,6 +188,12 @@ RegistryStore::~RegistryStore() = default;
 
 void RegistryStore::fail(const QString& why) const {
     m_lastError = why;
+    m_lastWasDamage = why.endsWith(QString::fromUtf8(kDamagedTail));
+}
+
+bool RegistryStore::lastFailureIsDamage() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastWasDamage;
 }
 
 QString RegistryStore::lastError() const {
@@ -318,8 +331,17 @@ bool RegistryStore::openFile(File* file) {
     }
     sqlite3_busy_timeout(db, 30000);
     sqlite3_extended_result_codes(db, 1);
-    if (pragmaValue(db, "PRAGMA application_id") != kApplicationId ||
-        pragmaValue(db, "PRAGMA user_version") != kSchemaVersion) {
+    const std::optional<qint64> appId = pragmaValue(db, "PRAGMA application_id");
+    const std::optional<qint64> version = appId ? pragmaValue(db, "PRAGMA user_version") : appId;
+    // Only a file that answers, and answers wrong, or that SQLite finds damaged, is damaged;
+    // a store busy past the timeout or unreadable is said as such.
+    if (!version && !isDamage(sqlite3_errcode(db))) {
+        fail(QStringLiteral("il registro %1 non può essere letto: %2")
+                 .arg(file->path, QString::fromUtf8(sqlite3_errmsg(db))));
+        sqlite3_close_v2(db);
+        return false;
+    }
+    if (appId != kApplicationId || version != kSchemaVersion) {
         fail(damagedText(file->path));
         sqlite3_close_v2(db);
         return false;
@@ -467,11 +489,6 @@ qint64 findKey(Connection& c, const QStringList& parts) {
     return id;
 }
 
-bool isDamage(int code) {
-    code &= 0xff;
-    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
-}
-
 } // namespace
 
 // One public operation on one root: the store's lock, the file located, one transaction per
@@ -479,7 +496,7 @@ bool isDamage(int code) {
 template <class Read>
 RegStatus RegistryStore::read(int32_t root, const QString& path, Read&& body) {
     std::lock_guard lock(m_mutex);
-    m_lastError.clear();
+    fail(QString());
     Location where;
     if (!locate(root, path, &where))
         return m_lastError == QLatin1String(kNotARoot) ? RegStatus::InvalidHandle
@@ -512,7 +529,7 @@ RegStatus RegistryStore::read(int32_t root, const QString& path, Read&& body) {
 template <class Write>
 RegStatus RegistryStore::write(int32_t root, const QString& path, Write&& body) {
     std::lock_guard lock(m_mutex);
-    m_lastError.clear();
+    fail(QString());
     Location where;
     if (!locate(root, path, &where))
         return m_lastError == QLatin1String(kNotARoot) ? RegStatus::InvalidHandle
@@ -724,7 +741,7 @@ RegStatus RegistryStore::enumValue(int32_t root, const QString& path, int index,
         *type = v.type;
     if (data)
         *data = v.data;
-    m_lastError.clear();
+    fail(QString());
     return RegStatus::Ok;
 }
 
@@ -757,7 +774,7 @@ RegStatus RegistryStore::enumKey(int32_t root, const QString& path, int index, Q
     std::advance(it, index);
     if (name)
         *name = it->second;
-    m_lastError.clear();
+    fail(QString());
     return RegStatus::Ok;
 }
 

@@ -95,6 +95,9 @@ public:
 
     // Why the last failed call failed, in words for a user; empty after a success.
     QString lastError() const;
+    // Whether the last failure was a damaged file (or one that is no store of ours), rather
+    // than one busy, unreadable or read-only.
+    bool lastFailureIsDamage() const;
 
     // Root names: full ("HKEY_CURRENT_USER") and short ("HKCU").
     static QString rootName(int32_t root);
@@ -127,6 +130,7 @@ private:
     std::map<QString, std::unique_ptr<File>> m_files;
     mutable std::recursive_mutex m_mutex;
     mutable QString m_lastError;
+    mutable bool m_lastWasDamage = false;
 };
 
 } // namespace tarv
