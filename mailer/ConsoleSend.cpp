@@ -28,6 +28,18 @@ void say(std::FILE* err, const QString& text) {
     std::fflush(err);
 }
 
+// A damaged store would read as settings never made: said as what it is, naming the file.
+bool damagedStore(const ProgramSettings& settings, std::FILE* err) {
+    const QString damage = settings.storeDamage();
+    if (damage.isEmpty())
+        return false;
+    say(err, QStringLiteral("le impostazioni non possono essere lette: %1. Spostare il file "
+                            "altrove (le impostazioni andranno inserite di nuovo) o "
+                            "ripristinarlo da una copia.")
+                 .arg(damage));
+    return true;
+}
+
 // Nobody answers: a box (none is expected in an unattended send) takes its safest button and
 // says so; no bell rings on the caller's terminal.
 class QuietBoxes : public ConsoleMessageBoxes {
@@ -109,6 +121,8 @@ QByteArray readInput(std::FILE* in, bool evenFromTerminal) {
 
 int run(const ScriptCommand& c, ProgramSettings& settings, const QByteArray& input,
         std::FILE* err) {
+    if (damagedStore(settings, err))
+        return EX_CONFIG;
     settings.Apri_Chiave_Programma();
     SendJob job;
     job.server =
@@ -168,6 +182,8 @@ int runWithoutDisplay(ProgramSettings& settings, const QString& handOffPath, std
     const QString noDisplay =
         QStringLiteral("nessuno schermo disponibile (DISPLAY o WAYLAND_DISPLAY): la finestra non "
                        "può essere mostrata.");
+    if (damagedStore(settings, err))
+        return EX_CONFIG;
     settings.Registra_Percorso();
     settings.Apri_Chiave_Programma();
     SendJob job;

@@ -16,7 +16,13 @@ namespace tarv {
 HandOffFile::HandOffFile(QString path) : m_path(std::move(path)) {}
 
 HandOffFile HandOffFile::besideExecutable() {
-    return HandOffFile(Paths::executableDirectory() + QStringLiteral("/Default.ini"));
+    // Installed for every user of the machine (the packages' /usr/bin), the mailer reads the
+    // hand-off of the user who runs it, in that user's system directory, where Invia_File
+    // writes it. A per-user install lives in the system directory itself.
+    const QString dir = Paths::executableDirectory();
+    return HandOffFile(
+        (dir == Paths::installedProgramsDirectory() ? Paths::systemDirectory() : dir) +
+        QStringLiteral("/Default.ini"));
 }
 
 bool HandOffFile::exists() const {

@@ -39,6 +39,7 @@ void usage(FILE* out) {
     std::fputs(
         "Uso: tarv-call [--console] ID OPERAZIONE...\n"
         "     tarv-call ID --help\n"
+        "     tarv-call --help | --version\n"
         "Crea un oggetto dall'identificatore di programma (TarvUtility.Math) o di classe\n"
         "({...}) e vi applica le operazioni nell'ordine:\n"
         "  Nome=valore        imposta una proprietà\n"
@@ -155,6 +156,15 @@ void printHelp(const QString& id, const InterfaceInfo* info) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Help and version need no display, nor the user's registry.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        usage(stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tarv-call (Tarv) %s\n", TARV_VERSION);
+        return 0;
+    }
     const bool console = argc > 1 && std::strcmp(argv[1], "--console") == 0;
     // A display that is named but cannot be opened (gone, or not ours) would end the program
     // inside Qt: the call goes on as a console host instead.

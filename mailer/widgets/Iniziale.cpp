@@ -189,6 +189,28 @@ void Iniziale::buildLayout() {
 }
 
 void Iniziale::Apertura() {
+    // A damaged store would pass for a first run, and every setting typed would then be lost.
+    const QString damage = m_settings.storeDamage();
+    if (!damage.isEmpty()) {
+        const QString text =
+            QStringLiteral("Le impostazioni di Velinor non possono essere lette né salvate: %1. "
+                           "Spostare il file altrove (le impostazioni andranno inserite di nuovo) "
+                           "o ripristinarlo da una copia, poi avviare di nuovo Velinor.")
+                .arg(damage);
+        std::fprintf(stderr, "velinor: %s\n", text.toLocal8Bit().constData());
+        const HandOffFile handOff(handOffPath());
+        const QString dati = QStringLiteral("Dati");
+        const bool unattended =
+            handOff.exists() && handOff.distrustReason().isEmpty() &&
+            handOff.Leggi_Ini(dati, QStringLiteral("Nascosto")) == QLatin1String("True") &&
+            handOff.Leggi_Ini(dati, QStringLiteral("Esci")) == QLatin1String("True");
+        if (!unattended)
+            Services::current().messageBoxes->show(text, MsgButtons::Ok, MsgIcon::Critical,
+                                                   QStringLiteral("Velinor"), this);
+        close();
+        endProgram(1);
+        return;
+    }
     // The hand-off is taken before anything here may wait for the user, so that its writer
     // learns at once that it was read (HandOffClaim); a file start-up will not trust stays.
     if (HandOffFile(handOffPath()).distrustReason().isEmpty())
