@@ -92,8 +92,9 @@ protected:
     }
     QWidget window;
     QListWidget* list = nullptr;
-    ComPtr<CMouseWheel> wheel;
+    // The handler outlives the wheel, which releases its sinks as it goes.
     Handler handler;
+    ComPtr<CMouseWheel> wheel;
     // Event times go on across the tests, as real ones do: the hook takes a repeated time,
     // place and amount for a copy of the same turn.
     inline static quint64 time = 0;
