@@ -32,9 +32,11 @@ bool waylandAvailable() {
     return ok;
 }
 
+} // namespace
+
 // The X server through libxcb, as Qt's xcb platform reaches it, loaded only for the question
 // (a build machine without it has no xcb platform either).
-bool xAvailable() {
+bool DisplayProbe::xAvailable() {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return false;
     void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
@@ -42,33 +44,40 @@ bool xAvailable() {
         return false;
     using Connect = void* (*)(const char*, int*);
     using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
     const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
     const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
-    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
-    bool ok = false;
-    if (connect && hasError && disconnect) {
-        void* c = connect(nullptr, nullptr);
-        ok = c && hasError(c) == 0;
-        if (c)
-            disconnect(c);
-    }
+    m_disconnect = reinterpret_cast<void (*)(void*)>(::dlsym(xcb, "xcb_disconnect"));
+    if (!connect || !hasError || !m_disconnect)
+        return false;
+    m_connection = connect(nullptr, nullptr);
+    const bool ok = m_connection && hasError(m_connection) == 0;
+    if (!ok)
+        release();
     // The library stays loaded: Qt's xcb platform loads it next, and unloading it between the
     // two gains nothing.
     return ok;
 }
 
-} // namespace
-
-bool displayAvailable() {
+DisplayProbe::DisplayProbe() {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM").split(':').first().trimmed();
     if (!platform.isEmpty() && platform != "xcb" && !platform.startsWith("wayland"))
-        return true;
-    if (platform.startsWith("wayland"))
-        return waylandAvailable();
-    if (platform == "xcb")
-        return xAvailable();
-    return xAvailable() || waylandAvailable();
+        m_available = true;
+    else if (platform.startsWith("wayland"))
+        m_available = waylandAvailable();
+    else if (platform == "xcb")
+        m_available = xAvailable();
+    else
+        m_available = xAvailable() || waylandAvailable();
+}
+
+DisplayProbe::~DisplayProbe() {
+    release();
+}
+
+void DisplayProbe::release() {
+    if (m_connection && m_disconnect)
+        m_disconnect(m_connection);
+    m_connection = nullptr;
 }
 
 } // namespace tarv

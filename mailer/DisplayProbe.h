@@ -8,6 +8,28 @@ namespace tarv {
 // names a compositor socket that takes a connection, or when DISPLAY names an X server that
 // libxcb can connect to (with its authorisation). A DISPLAY naming a server that is gone, or
 // none set at all, gives false.
-bool displayAvailable();
+//
+// The X connection the answer came from stays open until release() (or the probe's end): an
+// X server whose last client leaves resets, refusing the connections that arrive meanwhile,
+// or ends (-terminate), so on a server where this program is the only client, a probe that
+// left at once would take away the display that the application connects to next.
+class DisplayProbe {
+public:
+    DisplayProbe();
+    ~DisplayProbe();
+    DisplayProbe(const DisplayProbe&) = delete;
+    DisplayProbe& operator=(const DisplayProbe&) = delete;
+
+    bool available() const { return m_available; }
+    // Closes the held connection; call once the application has its own.
+    void release();
+
+private:
+    bool xAvailable();
+
+    bool m_available = false;
+    void* m_connection = nullptr;
+    void (*m_disconnect)(void*) = nullptr;
+};
 
 } // namespace tarv

@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
         break;
     }
 
-    if (!tarv::displayAvailable()) {
+    tarv::DisplayProbe display;
+    if (!display.available()) {
         if (command.mode == Mode::Settings) {
             say(QStringLiteral("nessuno schermo disponibile (DISPLAY o WAYLAND_DISPLAY): la "
                                "finestra delle impostazioni non può essere mostrata."));
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    display.release(); // the application holds a connection of its own now
     QApplication::setApplicationName(QStringLiteral("Velinor"));
     QApplication::setDesktopFileName(QStringLiteral("velinor"));
     tarv::installWidgetServices(app);
