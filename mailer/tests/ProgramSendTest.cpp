@@ -98,7 +98,7 @@ protected:
         const QString file = win.file("export.reg");
         p.start(QString::fromLocal8Bit(qgetenv("TARV_BUILD_DIR")) + "/tools/tarv-reg",
                 {"export", key, file});
-        EXPECT_TRUE(p.waitForFinished(30000));
+        EXPECT_TRUE(p.waitForFinished(60000));
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
         return TestWindowsDir::read(file);
     }
@@ -164,7 +164,7 @@ TEST_F(ProgramSendTest, RefusedRecipientsEndAnUnattendedRun) {
         SCOPED_TRACE(dest.constData());
         handOffFile(dest, "True");
         // Nobody can answer a box: the run must end by itself, well within this time.
-        const Outcome o = run({}, 20000);
+        const Outcome o = run({}, 60000);
         EXPECT_EQ(o.exitCode, 65); // EX_DATAERR
         EXPECT_TRUE(o.errors.contains("L'indirizzo del destinatario non")) << o.errors.constData();
         EXPECT_TRUE(QFile::exists(handOff));
@@ -407,7 +407,7 @@ TEST_F(ProgramSendTest, UnattendedSubmissionWithALogin) {
         save.start(program, {"--salva-password"});
         save.write(c.typed);
         save.closeWriteChannel();
-        ASSERT_TRUE(save.waitForFinished(30000));
+        ASSERT_TRUE(save.waitForFinished(60000));
         EXPECT_EQ(save.exitCode(), 0);
         const QByteArray said = save.readAllStandardOutput() + save.readAllStandardError();
         EXPECT_EQ(said, "Password di mario per localhost salvata nel registro personale "

@@ -86,7 +86,7 @@ protected:
                             QString::fromUtf8(program)} +
                     args);
         p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(30000));
+        EXPECT_TRUE(p.waitForFinished(60000));
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromUtf8(p.readAllStandardError())};
     }

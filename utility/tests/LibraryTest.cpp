@@ -50,7 +50,7 @@ protected:
     // killed and reported with status -1.
     ToolRun run(const QString& program, const QStringList& args,
                 const QString& locale = QStringLiteral("C.UTF-8"), bool gui = false,
-                int timeoutMs = 30000) {
+                int timeoutMs = 60000) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TARV_WINDIR"), win.path());
