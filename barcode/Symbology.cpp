@@ -85,6 +85,7 @@ BarcodeStatus Symbology::printCentred(const QString& text) {
 BarcodeStatus Symbology::DisegnaCodice(const QString& strBarcode) {
     if (!strBarcode.isEmpty())
         setCodice(strBarcode);
+    m_mostrato.clear();
     if (!m_surface)
         return BarcodeStatus::failure(91, QStringLiteral("Variabile oggetto o variabile del blocco "
                                                          "With non impostata"));
@@ -96,8 +97,10 @@ BarcodeStatus Symbology::DisegnaCodice(const QString& strBarcode) {
     if (BarcodeStatus s = m_surface->removePicture(); !s)
         return s;
 
-    if (const QString refusal = rifiuto(); !refusal.isEmpty())
+    if (const QString refusal = rifiuto(); !refusal.isEmpty()) {
+        m_mostrato = refusal;
         return printCentred(refusal);
+    }
 
     const std::vector<BarElement> elements = elementi();
     const qint64 width = larghezza(elements);
@@ -105,8 +108,10 @@ BarcodeStatus Symbology::DisegnaCodice(const QString& strBarcode) {
     const qint64 x0 = bordoSinistro(width);
     m_surface->setTextPosition(double(x0), 0);
 
-    if (width > m_surface->innerWidth())
+    if (width > m_surface->innerWidth()) {
+        m_mostrato = m_messaggioErrore;
         return printCentred(m_messaggioErrore);
+    }
 
     qint64 x = x0;
     for (const BarElement& e : elements) {

@@ -43,6 +43,9 @@ public:
 
     // Draws the symbol of Codice (of strBarcode first, when that is not empty) on pctDestinazione.
     BarcodeStatus DisegnaCodice(const QString& strBarcode = QString());
+    // The text the last drawing showed instead of the symbol (MessaggioErrore, or EAN-13's
+    // MessaggioErrore2); empty when it drew the symbol.
+    QString messaggioMostrato() const { return m_mostrato; }
 
     // The symbol's bars and spaces, left to right.
     virtual std::vector<BarElement> elementi() const = 0;
@@ -74,6 +77,7 @@ private:
     qint16 m_spessore;
     DrawingSurface* m_surface = nullptr;
     QString m_messaggioErrore = QStringLiteral("SIZE!");
+    QString m_mostrato;
 };
 
 } // namespace tarv

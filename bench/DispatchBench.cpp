@@ -3,6 +3,7 @@
 // interface's table of functions. Prints the overhead of Invoke per call.
 #include "Contabili.h"
 #include "GestioneReg.h"
+#include "Math.h"
 
 #include "ComPtr.h"
 
@@ -49,8 +50,40 @@ void BM_Invoke(benchmark::State& state) {
         state.SkipWithError("Invoke did not return True");
 }
 
+// Round(2.675, 2, 1) as a Python or Basic host passes it: values, not references.
+void BM_RoundDirect(benchmark::State& state) {
+    ComPtr<_Math> m;
+    Math::classInfo().create(IID__Math, m.putVoid());
+    double r = 0;
+    for (auto _ : state) {
+        double n = 2.675;
+        int16_t d = 2;
+        uint8_t t = 1;
+        m->Round(&n, &d, &t, &r);
+        benchmark::DoNotOptimize(r);
+    }
+    if (r != 2.68)
+        state.SkipWithError("Round did not give 2.68");
+}
+
+void BM_RoundInvoke(benchmark::State& state) {
+    ComPtr<IDispatch> d;
+    Math::classInfo().create(IID_IDispatch, d.putVoid());
+    Variant args[3] = {Variant(int32_t(1)), Variant(int32_t(2)), Variant(2.675)};
+    DISPPARAMS dp{args, nullptr, 3, 0};
+    Variant result;
+    for (auto _ : state) {
+        d->Invoke(0x60030002, IID_NULL, 0, DISPATCH_METHOD, &dp, &result, nullptr, nullptr);
+        benchmark::DoNotOptimize(result);
+    }
+    if (result != Variant(2.68))
+        state.SkipWithError("Invoke did not give 2.68");
+}
+
 BENCHMARK(BM_Direct);
 BENCHMARK(BM_Invoke);
+BENCHMARK(BM_RoundDirect);
+BENCHMARK(BM_RoundInvoke);
 
 class Collecting : public benchmark::ConsoleReporter {
 public:

@@ -39,14 +39,25 @@ if(TARV_SANITIZE)
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endif()
 
-# tarv_test(name SOURCES ... LIBS ...): a GoogleTest executable run by ctest on the
-# offscreen platform, each test in a fresh temporary Windows directory.
+# tarv_test(name SOURCES ... LIBS ... [ENVIRONMENT NAME=value...]): a GoogleTest executable
+# run by ctest on the offscreen platform, each test in a fresh temporary Windows directory.
+# Every case is a ctest entry of its own ("<name>.<Suite>.<Case>", found when ctest runs), so
+# that a case that skips (GTEST_SKIP, with its reason in its output) is counted and listed as
+# skipped (the discovery marks "[  SKIPPED ]" so): that pattern could only hide a failure where
+# an entry held several cases.
+include(GoogleTest)
 function(tarv_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} tarv_testsupport GTest::gmock)
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "${TARV_TEST_ENV}"
-    TIMEOUT 900)
+  # The environment goes through `env` in front of the program (for the listing too): a list
+  # does not survive the discovery's properties. ENVIRONMENT entries come later and win.
+  set_target_properties(${name} PROPERTIES
+    CROSSCOMPILING_EMULATOR "env;${TARV_TEST_ENV};${ARG_ENVIRONMENT}")
+  gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    NO_PRETTY_VALUES
+    PROPERTIES TIMEOUT 900)
 endfunction()

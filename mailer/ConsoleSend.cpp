@@ -3,6 +3,7 @@
 #include "AttachmentText.h"
 #include "ConsoleMessageBoxes.h"
 #include "ExitStatus.h"
+#include "HandOffClaim.h"
 #include "HandOffFile.h"
 #include "MessageText.h"
 #include "Paths.h"
@@ -210,8 +211,19 @@ int runWithoutDisplay(ProgramSettings& settings, const QString& handOffPath, std
                           .arg(handOff.path(), reason);
         }
     }
+    // Taken for this run as the compose window's start-up takes it (HandOffClaim): used up
+    // by a completed send, given back otherwise, less the recipients already served.
+    HandOffClaim claim;
+    if (useHandOff)
+        claim.take(handOffPath);
+    struct GiveBack {
+        HandOffClaim& claim;
+        int served = 0;
+        ~GiveBack() { claim.giveBack(served); }
+    } giveBack{claim};
+    const HandOffFile source(claim.isTaken() ? claim.path() : handOffPath);
     const auto read = [&](const char* key) {
-        return useHandOff ? handOff.Leggi_Ini(QStringLiteral("Dati"), QLatin1String(key))
+        return useHandOff ? source.Leggi_Ini(QStringLiteral("Dati"), QLatin1String(key))
                           : settings.Leggi_Impostazione(QLatin1String(key));
     };
     const QString dest = read("Dest");
@@ -250,10 +262,13 @@ int runWithoutDisplay(ProgramSettings& settings, const QString& handOffPath, std
     session.SendMimeConnect_Click();
     if (view.completed && !view.failed) {
         // The hand-off is used up; a file start-up refused stays as it is.
-        if (useHandOff && handOff.exists())
+        if (claim.isTaken())
+            claim.consume();
+        else if (useHandOff && handOff.exists())
             handOff.remove();
         return EX_OK;
     }
+    giveBack.served = session.recipientIndex();
     say(err, view.failed ? view.failure : view.status);
     QStringList served, notServed;
     for (int i = 0; i < job.recipients.size(); ++i) {

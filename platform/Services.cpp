@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryFile>
 
+#include <cstdio>
 #include <unistd.h>
 
 namespace tarv {
@@ -25,6 +26,8 @@ public:
         WindowHost* host = Services::current().windows;
         if (!host || !host->canShowWindows())
             return m_console.show(request);
+        if (!host->isSeen())
+            return m_unanswered.show(request);
         MessageBoxRequest owned = request;
         if (!owned.owner)
             owned.owner = host->activeWindow();
@@ -40,6 +43,9 @@ public:
 
 private:
     ConsoleMessageBoxes m_console;
+    // On a platform no one sees, a terminal may be there, but the program's user looks
+    // for the box on the screen: the box is not asked on the terminal either.
+    ConsoleMessageBoxes m_unanswered{stdin, stderr, 0};
 };
 
 class HostFileDialogs : public FileDialogs {
@@ -48,6 +54,11 @@ public:
         WindowHost* host = Services::current().windows;
         if (!host || !host->canShowWindows())
             return QString();
+        if (!host->isSeen()) {
+            std::fprintf(stderr, "%s\n(nessuno può rispondere: scelto \"Annulla\")\n",
+                         request.title.toUtf8().constData());
+            return QString();
+        }
         FileDialogRequest owned = request;
         if (!owned.owner)
             owned.owner = host->activeWindow();
@@ -61,7 +72,7 @@ public:
     // reading the caller's output would wait for the program to end, and the program would
     // die of the broken pipe when the caller's reader goes away.
     bool startDetached(const QString& program, const QStringList& arguments,
-                       const QString& workingDirectory) override {
+                       const QString& workingDirectory, qint64* pid) override {
         QProcess p;
         p.setProgram(program);
         p.setArguments(arguments);
@@ -71,7 +82,7 @@ public:
             p.setStandardOutputFile(QProcess::nullDevice());
         if (!isatty(STDERR_FILENO))
             p.setStandardErrorFile(QProcess::nullDevice());
-        return p.startDetached();
+        return p.startDetached(pid);
     }
     bool startDetachedWithInput(const QString& program, const QStringList& arguments,
                                 const QByteArray& input) override {

@@ -16,8 +16,10 @@ class WindowHost;
 class ProcessStarter {
 public:
     virtual ~ProcessStarter() = default;
+    // pid, when given, receives the started program's process id.
     virtual bool startDetached(const QString& program, const QStringList& arguments,
-                               const QString& workingDirectory = QString()) = 0;
+                               const QString& workingDirectory = QString(),
+                               qint64* pid = nullptr) = 0;
     // The same, with `input` waiting on the program's standard input (keys for a program
     // that asks before it acts).
     virtual bool startDetachedWithInput(const QString& program, const QStringList& arguments,

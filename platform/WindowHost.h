@@ -19,6 +19,10 @@ public:
     virtual ~WindowHost() = default;
     // True when a window may be shown from the calling thread.
     virtual bool canShowWindows() const = 0;
+    // True when what is shown reaches someone who can answer it. A window of a platform no
+    // one looks at (Qt's offscreen and minimal) exists and works, but a box on it would wait
+    // for ever: boxes and dialogs then take their safest answer instead.
+    virtual bool isSeen() const { return canShowWindows(); }
     // The host's active window (a modal one first), owner of what the library opens; null
     // when the host has none or no window can be shown.
     virtual QObject* activeWindow() const = 0;

@@ -2,11 +2,14 @@
 // identifier and applies each operation to it in order, printing every result on its own
 // line (as automation writes it, in the user's locale) and, after it, every by-reference
 // argument the member changed as "name -> value". A failed call prints the error number and
-// description on standard error and ends with status 1.
+// description on standard error and ends with status 1, and so does a method whose class keeps
+// the failure of the work it ran in its hidden Esito (Zip.Zippa, whose window showed it).
 //
-// With a display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set) it is a GUI host: boxes,
-// file dialogs and the library's windows are Qt ones. Otherwise, or with --console, it is a
-// console host: boxes on the terminal, and members that need a window fail.
+// With a display that can be opened (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM) it is a GUI
+// host: boxes, file dialogs and the library's windows are Qt ones; on a platform no one sees
+// (offscreen, minimal) the windows work but boxes and dialogs take their safest answer.
+// Otherwise, or with --console, it is a console host: boxes on the terminal, and members that
+// need a window fail.
 #include "CallOperation.h"
 
 #include "Collection.h"
@@ -17,6 +20,7 @@
 #include "ErrorInfo.h"
 #include "MemberTable.h"
 
+#include "GuiPlatform.h"
 #include "WidgetServices.h"
 
 #include <QApplication>
@@ -45,9 +49,10 @@ void usage(FILE* out) {
         "True, False, Null, e i membri delle enumerazioni per nome (CURRENT_USER).\n"
         "Ogni risultato è stampato su una riga; un argomento per riferimento cambiato\n"
         "dal metodo segue come \"nome -> valore\".\n"
-        "Con uno schermo (DISPLAY, WAYLAND_DISPLAY o QT_QPA_PLATFORM) messaggi, finestre di\n"
-        "dialogo e finestre della libreria sono grafici; senza, o con --console, i messaggi\n"
-        "vanno sul terminale e i membri che aprono una finestra non sono disponibili.\n",
+        "Con uno schermo che si può aprire (DISPLAY, WAYLAND_DISPLAY o QT_QPA_PLATFORM)\n"
+        "messaggi, finestre di dialogo e finestre della libreria sono grafici; senza, o con\n"
+        "--console, i messaggi vanno sul terminale e i membri che aprono una finestra non\n"
+        "sono disponibili.\n",
         out);
 }
 
@@ -174,18 +179,23 @@ void printResult(const Variant& result) {
 
 } // namespace
 
-bool displayAvailable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        if (!qEnvironmentVariableIsEmpty(name))
-            return true;
-    return false;
-}
-
 int main(int argc, char** argv) {
     const bool console = argc > 1 && std::strcmp(argv[1], "--console") == 0;
+    // A display that is named but cannot be opened (gone, or not ours) would end the program
+    // inside Qt: the call goes on as a console host instead.
+    bool gui = false;
+    if (!console) {
+        const GuiPlatform platform = GuiPlatform::find();
+        gui = platform.available();
+        if (!gui && !platform.problem.isEmpty())
+            std::fprintf(stderr,
+                         "tarv-call: impossibile aprire lo schermo (%s): messaggi sul terminale "
+                         "e nessuna finestra\n",
+                         platform.problem.toLocal8Bit().constData());
+    }
     // Either application also selects the user's locale (setlocale LC_ALL "").
     std::unique_ptr<QCoreApplication> app;
-    if (!console && displayAvailable()) {
+    if (gui) {
         auto* gui = new QApplication(argc, argv);
         app.reset(gui);
         installWidgetServices(*gui);
@@ -264,6 +274,16 @@ int main(int argc, char** argv) {
                                                                      : QString::number(k + 1);
             std::printf("%s -> %s\n", name.toLocal8Bit().constData(),
                         textOf(values[k]).toLocal8Bit().constData());
+        }
+        // A method that shows its failures in a window of its own (Zip.Zippa) ends without an
+        // error; the class keeps the outcome in its hidden Esito.
+        std::vector<Variant> none;
+        if (member && member->kind == MemberKind::Method &&
+            info->find(DISPID_ESITO, MemberKind::PropertyGet) &&
+            FAILED(invokeById(object.get(), DISPID_ESITO, DISPATCH_PROPERTYGET, none, nullptr,
+                              &failure))) {
+            printError(failure);
+            return 1;
         }
     }
     return 0;

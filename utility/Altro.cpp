@@ -3,6 +3,9 @@
 #include "TypeLibrary.h"
 
 #include "ComPtr.h"
+#include "EventPump.h"
+#include "GuiPlatform.h"
+#include "HandOffClaim.h"
 #include "HandOffText.h"
 #include "MessageBoxes.h"
 #include "ProfileFile.h"
@@ -11,8 +14,14 @@
 #include "ShellMan.h"
 #include "SystemInfo.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +29,105 @@
 namespace tarv::utility {
 
 using namespace com;
+
+namespace {
+
+// Held for the whole of one hand-off; another writer's waits. Nothing is held when the
+// folder cannot take the lock file (the write then fails on its own).
+class HandOffLock {
+public:
+    explicit HandOffLock(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        if (m_fd >= 0)
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~HandOffLock() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+private:
+    int m_fd;
+};
+
+// Writes the whole file in one step, through a file beside it; the errno of a failure, or 0.
+int writeWhole(const QString& path, const QByteArray& bytes, mode_t mode) {
+    QByteArray temporary =
+        QFile::encodeName(QFileInfo(path).absolutePath()) + "/.Default.ini.XXXXXX";
+    int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return errno;
+    const auto failed = [&](int e) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temporary.constData());
+        return e;
+    };
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno != EINTR)
+            return failed(errno);
+        done += n > 0 ? n : 0;
+    }
+    // A full disk may show only when the data goes to it.
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+        return failed(errno);
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0 || ::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0)
+        return failed(errno);
+    return 0;
+}
+
+// Texts end at a NUL character, as the profile functions always took them.
+QString upToNul(const QString& s) {
+    const qsizetype end = s.indexOf(QChar(0));
+    return end < 0 ? s : s.left(end);
+}
+
+int errorNumber(int e) {
+    switch (e) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return 61;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return 70;
+    case ENOENT:
+    case ENOTDIR:
+        return 76;
+    default:
+        return 75;
+    }
+}
+
+// Waits until the mailer took the file written (it moves it away as it starts): "" then, else
+// why not, with %1 for the mailer and %2 for the file.
+QString waitUntilTaken(const struct stat& written, const QByteArray& fileName, qint64 pid) {
+    if (pid <= 0)
+        return QString(); // no process to watch
+    constexpr qint64 kLimitMs = 60000;
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        struct stat now {};
+        if (::stat(fileName.constData(), &now) != 0 || now.st_ino != written.st_ino ||
+            now.st_dev != written.st_dev || now.st_ctim.tv_sec != written.st_ctim.tv_sec ||
+            now.st_ctim.tv_nsec != written.st_ctim.tv_nsec)
+            return QString();
+        if (!HandOffClaim::processRunning(pid))
+            return QStringLiteral("%1 è terminato senza prendere il messaggio di %2");
+        if (timer.elapsed() > kLimitMs)
+            return QStringLiteral("%1 non ha preso il messaggio di %2 entro 60 secondi");
+        Services::current().pump->pump();
+        QThread::msleep(5);
+    }
+}
+
+} // namespace
 
 Altro::Altro() : DispatchObject(interfaceInfo(), progIdOf("Altro")) {}
 
@@ -91,40 +199,96 @@ HRESULT Altro::Invia_File(QString* FileDaInviare, QString* Dest, QString* Sogget
     auto shell = ComPtr<ShellMan>::adopt(new ShellMan);
     QString dir;
     shell->DyrSistema(&dir);
-    QString file = dir + QStringLiteral("Default.ini");
-    QString section = QStringLiteral("Dati");
+    const QString file = dir + QStringLiteral("Default.ini");
+    const QByteArray fileName = QFile::encodeName(file);
+    const QString program = dir + QStringLiteral("velinor");
+    const auto fail = [this](int number, const QString& why) {
+        return raise(controlError(number), QStringLiteral("Invia_File: %1").arg(why));
+    };
+
+    // One hand-off at a time: a second host's message waits until the mailer took this one.
+    const HandOffLock lock(HandOffClaim::lockPath(file));
+
+    // The file as it will be: the four keys (and the whole text) of this message, over
+    // whatever else the host wrote there. Flags left by an earlier run that a mailer gave back
+    // unsent are not this message's, unless the host wrote them again.
+    struct stat old {};
+    const bool exists = ::stat(fileName.constData(), &old) == 0;
+    QByteArray text;
+    if (exists) {
+        QFile in(file);
+        if (!(old.st_mode & S_IWUSR) || !in.open(QIODevice::ReadOnly))
+            return fail(70, QStringLiteral("%1: %2; nulla è stato avviato")
+                                .arg(standardDescription(controlError(70)), file));
+        text = in.readAll();
+    }
+    const QByteArray dati("Dati");
+    for (const QString& stale : HandOffClaim::staleKeys(file))
+        text = ProfileFile::edited(text, dati, stale.toUtf8(), std::nullopt);
     const HandOffText body = HandOffText::encode(*Testo);
     const std::pair<const char*, QString> entries[] = {{"Allegato", *FileDaInviare},
                                                        {"Dest", *Dest},
                                                        {"Subject", *Soggetto},
                                                        {"Testo", body.firstLine}};
-    for (const auto& [key, value] : entries) {
-        QString name = QString::fromLatin1(key);
-        shell->SetVar(&file, &section, &name, value);
-    }
+    for (const auto& [key, value] : entries)
+        text = ProfileFile::edited(text, dati, QByteArray(key), upToNul(value).toUtf8());
     // The whole text, when it has more than one line; a one-line text leaves no stale whole
     // text of an earlier hand-off behind.
-    ProfileFile::writeString(section, HandOffText::wholeKey(), body.whole, file);
+    text = ProfileFile::edited(text, dati, HandOffText::wholeKey().toUtf8(),
+                               body.whole ? std::optional(body.whole->toUtf8()) : std::nullopt);
+
+    // A mailer that must show its window cannot start where there is no display: that is
+    // said now rather than after a start that dies unseen.
+    const auto flag = [&](const char* key) {
+        return ProfileFile::lookup(text, dati, key).value_or(QByteArray()) == "True";
+    };
+    if (!(flag("Nascosto") && flag("Esci"))) {
+        const GuiPlatform screen = GuiPlatform::find();
+        if (!screen.available())
+            return fail(5, QStringLiteral("Velinor non potrebbe mostrare la sua finestra (%1): per "
+                                          "una spedizione senza finestra scrivere prima "
+                                          "Nascosto=True ed Esci=True in %2; nulla è stato "
+                                          "scritto")
+                               .arg(screen.problem.isEmpty() ? QStringLiteral("nessuno schermo")
+                                                             : screen.problem,
+                                    file));
+    }
+
     // The mailer trusts only a hand-off file that no one else can write, in a folder where no
     // one else can replace it; the system directory is ours, made under the user's umask.
-    QFile::setPermissions(file,
-                          QFile::permissions(file) & ~(QFile::WriteGroup | QFile::WriteOther));
     struct stat folder {};
     const QByteArray folderName = QFile::encodeName(dir);
     if (::stat(folderName.constData(), &folder) == 0 && folder.st_uid == ::geteuid() &&
         (folder.st_mode & (S_IWGRP | S_IWOTH)) && !(folder.st_mode & S_ISVTX))
         ::chmod(folderName.constData(), folder.st_mode & 07755);
 
-    const QString program = dir + QStringLiteral("velinor");
+    // A folder or a file without its owner's write permission is read-only, for root as well.
+    const mode_t mode = exists ? (old.st_mode & 07755) : 0644;
+    const int e = ::stat(folderName.constData(), &folder) == 0 && !(folder.st_mode & S_IWUSR)
+                      ? EACCES
+                      : writeWhole(file, text, mode);
+    if (e)
+        return fail(errorNumber(e),
+                    QStringLiteral("%1: %2; nulla è stato avviato")
+                        .arg(standardDescription(controlError(errorNumber(e))), file));
+    HandOffClaim::forgetStaleKeys(file);
+    struct stat written {};
+    ::stat(fileName.constData(), &written);
+
     const QFileInfo installed(program);
-    const int failure = !installed.isFile()                                               ? 53
-                        : !installed.isExecutable()                                       ? 70
-                        : !Services::current().processes->startDetached(program, {}, dir) ? 75
-                                                                                          : 0;
+    qint64 pid = 0;
+    const int failure = !installed.isFile()                                                     ? 53
+                        : !installed.isExecutable()                                             ? 70
+                        : !Services::current().processes->startDetached(program, {}, dir, &pid) ? 75
+                                                                                                : 0;
     if (failure)
-        return raise(
-            controlError(failure),
-            QStringLiteral("%1: %2").arg(standardDescription(controlError(failure)), program));
+        return fail(failure, QStringLiteral("%1: %2").arg(
+                                 standardDescription(controlError(failure)), program));
+    // The mailer takes the file as it starts: until then a host's next write would land in
+    // this message.
+    const QString notTaken = waitUntilTaken(written, fileName, pid);
+    if (!notTaken.isEmpty())
+        return fail(75, notTaken.arg(program, file));
     return S_OK;
 }
 

@@ -205,6 +205,14 @@ Checked<Decimal> Decimal::fromParts(std::uint32_t lo, std::uint32_t mid, std::ui
     return DecimalArithmetic::make((u128(hi) << 64) | (u128(mid) << 32) | lo, scale, negative);
 }
 
+double powerOfTen(int n) {
+    // Up to 10^22 the powers of ten are exact doubles, and pow gives exactly these.
+    static constexpr double kExact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    return n >= 0 && n <= 22 ? kExact[n] : std::pow(10.0, n);
+}
+
 Checked<Decimal> Decimal::fromDouble(double value) {
     if (!std::isfinite(value))
         return NumberError::overflow();
@@ -221,7 +229,7 @@ Checked<Decimal> Decimal::fromDouble(double value) {
     int k = 0;
     for (int attempt = 0; attempt < 4; ++attempt) {
         k = std::min(14 - e, kMaxScale);
-        const double scaled = k >= 0 ? a * std::pow(10.0, k) : a / std::pow(10.0, -k);
+        const double scaled = k >= 0 ? a * powerOfTen(k) : a / powerOfTen(-k);
         if (!std::isfinite(scaled))
             return NumberError::overflow();
         integer = std::floor(scaled);
@@ -378,7 +386,14 @@ Decimal Decimal::abs() const {
 }
 
 double Decimal::toDouble() const {
-    // The shortest way to the correctly rounded double is the C library's decimal reader.
+    // A mantissa below 2^53 over a power of ten up to 10^22 are both exact doubles, so one
+    // division gives the correctly rounded result: most values that hosts pass take this way.
+    if (m_hi == 0 && (m_mid >> 21) == 0 && m_scale >= 0 && m_scale <= 22) {
+        const double magnitude = double((std::uint64_t(m_mid) << 32) | m_lo);
+        const double value = magnitude / powerOfTen(m_scale);
+        return isNegative() ? -value : value;
+    }
+    // Otherwise the C library's decimal reader, which rounds correctly.
     const QByteArray text = (isNegative() ? QByteArray("-") : QByteArray()) +
                             digitsOf(DecimalArithmetic::magnitude(*this)).toLatin1() + "e-" +
                             QByteArray::number(m_scale);

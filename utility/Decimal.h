@@ -9,6 +9,9 @@
 
 namespace tarv {
 
+// 10^n as std::pow(10.0, n) gives it, without the call for the exact powers 10^0 to 10^22.
+double powerOfTen(int n);
+
 // An automation error as a failed call reports it: the error number the hosts test for,
 // the HRESULT that carries it through the dispatch interface, and the description shown
 // to the user (the Italian runtime texts).

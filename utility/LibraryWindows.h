@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ErrorInfo.h"
+
 #include <QString>
 
 #include <functional>
@@ -23,8 +25,9 @@ public:
         bool autoAvvio = false;
         bool autoChiusura = false;
     };
-    // Shows frmZippa or frmUnZippa modally and returns when it has closed.
-    virtual QString showZip(const ZipRequest& request) = 0;
+    // Shows frmZippa or frmUnZippa modally and returns when it has closed; `outcome` gets the
+    // error of the window's last operation (number S_OK when it succeeded).
+    virtual QString showZip(const ZipRequest& request, com::ErrorInfo* outcome) = 0;
     // Shows frmConnessioni modally, with its Automatico property set.
     virtual QString showConnessioni(bool automatico) = 0;
 

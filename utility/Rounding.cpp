@@ -2,6 +2,7 @@
 
 #include "Conversions.h"
 
+#include <array>
 #include <cmath>
 
 namespace tarv {
@@ -62,7 +63,7 @@ NumberArg Rounding::Intero(const NumberArg& numero, QStringView decimalSeparator
 }
 
 Checked<double> Rounding::Round(double numero, std::int16_t decimali, std::uint8_t tipo) {
-    const double f = std::pow(10.0, double(decimali));
+    const double f = powerOfTen(decimali);
 
     // The magnitude, scaled in double arithmetic, then kept to 15 significant digits:
     // 1.005 * 100 is 100.49999999999999 as a double and 100.5 as a decimal.
@@ -105,7 +106,16 @@ Checked<double> Rounding::Round(double numero, std::int16_t decimali, std::uint8
 
     // 10^decimali must itself be a decimal: beyond 7.9e28, or below the smallest step of
     // 28 decimals (where it would be zero), the call overflows.
-    const Checked<Decimal> factor = Decimal::fromDouble(f);
+    // The usual powers are made once (the same decimals fromDouble gives for them).
+    static const std::array<Decimal, 23> kFactors = [] {
+        std::array<Decimal, 23> a;
+        for (int n = 0; n < 23; ++n)
+            a[size_t(n)] = Decimal::fromDouble(powerOfTen(n)).value(); // up to 1e22: never fails
+        return a;
+    }();
+    const Checked<Decimal> factor = decimali >= 0 && decimali < 23
+                                        ? Checked<Decimal>(kFactors[size_t(decimali)])
+                                        : Decimal::fromDouble(f);
     if (!factor)
         return factor.error();
     if (factor.value().isZero())

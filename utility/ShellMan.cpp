@@ -1,5 +1,7 @@
 #include "ShellMan.h"
 
+#include "HandOffClaim.h"
+
 #include "TypeLibrary.h"
 
 #include "EventPump.h"
@@ -136,7 +138,8 @@ HRESULT ShellMan::SetVar(QString* NomeFile, QString* Section, QString* Variable,
                          .arg(*NomeFile));
     if (ProfileFile::notARegularFile(*NomeFile))
         return raise(controlError(75), notAFile(Paths::inWindowsDirectory(*NomeFile)));
-    ProfileFile::writeString(section, key, text, *NomeFile);
+    if (ProfileFile::writeString(section, key, text, *NomeFile))
+        HandOffClaim::noteHostWrite(*NomeFile, key);
     return S_OK;
 }
 

@@ -202,6 +202,8 @@ public:
     virtual HRESULT put_Auto_Chiusura(VARIANT_BOOL value) = 0;
     virtual HRESULT Zippa() = 0;
     virtual HRESULT UnZippa() = 0;
+    // Hidden (DISPID_ESITO): True, or the error that ended the last Zippa or UnZippa.
+    virtual HRESULT get_Esito(VARIANT_BOOL* result) = 0;
 
 protected:
     ~_Zip() = default;

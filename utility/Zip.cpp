@@ -27,6 +27,7 @@ const InterfaceInfo& Zip::interfaceInfo() {
             propertyPut<&_Zip::put_Auto_Chiusura>("Auto_Chiusura", 0x40030003, VT_BOOL),
             method<&_Zip::Zippa>("Zippa", 0x60030000, {}),
             method<&_Zip::UnZippa>("UnZippa", 0x60030001, {}),
+            hidden(propertyGet<&_Zip::get_Esito>("Esito", DISPID_ESITO, VT_BOOL)),
         };
         return i;
     }();
@@ -87,10 +88,23 @@ HRESULT Zip::showWindow(bool expand) {
     LibraryWindows* windows = libraryWindows();
     if (!windows)
         return raise(controlError(5), noWindowDescription());
+    // Zippa and UnZippa themselves report nothing (the window has shown what happened); the
+    // outcome waits in Esito for hosts that ask.
+    ErrorInfo outcome;
     const QString problem =
         windows->showZip({expand, m_sorgente, m_destinazione, m_autoAvvio != VARIANT_FALSE,
-                          m_autoChiusura != VARIANT_FALSE});
-    return problem.isEmpty() ? S_OK : raise(controlError(5), problem);
+                          m_autoChiusura != VARIANT_FALSE},
+                         &outcome);
+    if (!problem.isEmpty())
+        return raise(controlError(5), problem);
+    m_esito = outcome;
+    return S_OK;
+}
+
+HRESULT Zip::get_Esito(VARIANT_BOOL* result) {
+    if (m_esito.number != S_OK)
+        return raise(m_esito.number, m_esito.description);
+    return give(result, VARIANT_TRUE);
 }
 
 } // namespace tarv::utility

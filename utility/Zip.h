@@ -21,6 +21,7 @@ public:
     HRESULT put_Auto_Chiusura(VARIANT_BOOL value) override;
     HRESULT Zippa() override;
     HRESULT UnZippa() override;
+    HRESULT get_Esito(VARIANT_BOOL* result) override;
 
 private:
     HRESULT showWindow(bool expand);
@@ -29,6 +30,8 @@ private:
     QString m_destinazione;
     VARIANT_BOOL m_autoAvvio = com::VARIANT_FALSE;
     VARIANT_BOOL m_autoChiusura = com::VARIANT_FALSE;
+    // How the window's last operation ended (number S_OK: it succeeded).
+    com::ErrorInfo m_esito;
 };
 
 } // namespace tarv::utility

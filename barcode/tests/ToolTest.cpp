@@ -112,3 +112,32 @@ TEST(Tool, ImageTheFormatCannotHoldLeavesTheOldFile) {
     EXPECT_EQ(old.readAll(), QByteArray("vecchia etichetta"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"etichetta.png"});
 }
+
+// A label that shows "SIZE!" or "LENGTH!" instead of its symbol is still written as the control
+// shows it, but the batch learns of it: status 3 and a line on standard error.
+TEST(Tool, ImageWithoutASymbolHasAStatusOfItsOwn) {
+    QTemporaryDir dir;
+    const struct Case {
+        QStringList options;
+        const char* shown;
+    } cases[] = {
+        {{"--type", "1", "--code", "UNA RIGA TROPPO LUNGA PER 120 PIXEL"}, "SIZE!"},
+        {{"--type", "2", "--code", "40063813"}, "LENGTH!"},
+    };
+    for (const Case& c : cases) {
+        const QString file = dir.filePath(QStringLiteral("etichetta.png"));
+        const ToolRun run = runTool(c.options + QStringList{"--size", "120x60", "-o", file});
+        EXPECT_EQ(run.status, 3) << c.shown;
+        const QString line = run.err.trimmed().split('\n').last();
+        EXPECT_TRUE(line.startsWith("tarv-barcode: ")) << run.err.toStdString();
+        EXPECT_TRUE(line.contains(QLatin1String(c.shown))) << run.err.toStdString();
+        tarv::ctlBarcode control;
+        control.resize(120, 60);
+        control.setTipoCodice(c.options[1].toShort());
+        control.setCodice(c.options[3]);
+        EXPECT_EQ(control.messaggioMostrato(), QLatin1String(c.shown));
+        const QImage saved(file);
+        ASSERT_FALSE(saved.isNull()) << c.shown;
+        EXPECT_EQ(saved.convertToFormat(control.picture().format()), control.picture());
+    }
+}

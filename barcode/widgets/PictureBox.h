@@ -20,6 +20,9 @@ public:
     // the control calls this itself before it draws.
     void syncSurface();
 
+    // What the last drawing showed instead of a symbol ("" for a symbol).
+    QString message;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

@@ -80,12 +80,17 @@ BarcodeStatus ctlBarcode::DisegnaCodice() {
     symbology->setSpessore(m_spessore);
     symbology->setPctDestinazione(&m_picture->surface());
     m_lastStatus = symbology->DisegnaCodice();
+    m_picture->message = symbology->messaggioMostrato();
     m_picture->update();
     return m_lastStatus;
 }
 
 QWidget* ctlBarcode::pctBarcode() const {
     return m_picture;
+}
+
+QString ctlBarcode::messaggioMostrato() const {
+    return m_picture->message;
 }
 
 QImage ctlBarcode::picture() const {

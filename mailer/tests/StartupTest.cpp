@@ -148,8 +148,9 @@ TEST_F(StartupTest, HandOffFileReplacesEverySettingItCanCarry) {
            {"Allegato", a + ","}});
     // As the library's hand-off writes it: four keys, no flags; a long attachment list.
     const QByteArray longList = (b + "," + QString(300, 'z') + "," + a).toUtf8();
-    writeHandOff("[Dati]\r\nAllegato=" + longList +
-                 "\r\nDest=cliente@x.it\r\nSubject=Fattura\r\nTesto=Saluti\r\n");
+    const QByteArray content = "[Dati]\r\nAllegato=" + longList +
+                               "\r\nDest=cliente@x.it\r\nSubject=Fattura\r\nTesto=Saluti\r\n";
+    writeHandOff(content);
     Run r = start();
     EXPECT_EQ(r.sends, 0);
     EXPECT_EQ(r.window->Tobox->text(), "cliente@x.it");
@@ -159,7 +160,11 @@ TEST_F(StartupTest, HandOffFileReplacesEverySettingItCanCarry) {
     EXPECT_EQ(r.window->exitFlag(), "");
     // The path after the 300 characters is kept: values are read whole.
     EXPECT_EQ(listed(*r.window), QStringList({b, a}));
-    EXPECT_TRUE(QFile::exists(handOff)); // start-up never deletes it
+    // Taken for the run (what tells its writer that it was read), and back in place with
+    // every byte when the program ends without a send.
+    EXPECT_FALSE(QFile::exists(handOff));
+    r.window.reset();
+    EXPECT_EQ(TestWindowsDir::read(handOff), content);
 
     writeHandOff("[Dati]\r\nDest=x@y.it\r\nNascosto=True\r\n");
     EXPECT_EQ(start().sends, 1);

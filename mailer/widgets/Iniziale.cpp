@@ -2,13 +2,13 @@
 
 #include "AttachmentListActions.h"
 #include "AttachmentText.h"
+#include "Connessioni.h"
 #include "ExitStatus.h"
 #include "HandOffFile.h"
 #include "Impostazioni.h"
 #include "MessageBoxes.h"
 #include "Paths.h"
 #include "ProgramSettings.h"
-#include "Connessioni.h"
 #include "Scegli_File.h"
 #include "Services.h"
 #include "SmtpSession.h"
@@ -70,7 +70,9 @@ Iniziale::Iniziale(ProgramSettings& settings, QWidget* parent)
     connect(AttachmentList, &QListWidget::itemClicked, this, &Iniziale::AttachmentList_Click);
 }
 
-Iniziale::~Iniziale() = default;
+Iniziale::~Iniziale() {
+    giveBackHandOff();
+}
 
 void Iniziale::buildLayout() {
     auto named = [](QWidget* w, const char* name) {
@@ -83,10 +85,14 @@ void Iniziale::buildLayout() {
     Subjekt = static_cast<QLineEdit*>(named(new QLineEdit, "Subjekt"));
     Mailtxt = static_cast<QPlainTextEdit*>(named(new QPlainTextEdit, "Mailtxt"));
     AttachmentList = static_cast<QListWidget*>(named(new QListWidget, "AttachmentList"));
-    Attachment = static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("&Aggiungi")), "Attachment"));
-    delattach = static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("&Cancella")), "delattach"));
-    Impost = static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("Impostazioni")), "Impost"));
-    SendMimeConnect = static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("Spedisci")), "SendMimeConnect"));
+    Attachment = static_cast<QPushButton*>(
+        named(new QPushButton(QStringLiteral("&Aggiungi")), "Attachment"));
+    delattach =
+        static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("&Cancella")), "delattach"));
+    Impost =
+        static_cast<QPushButton*>(named(new QPushButton(QStringLiteral("Impostazioni")), "Impost"));
+    SendMimeConnect = static_cast<QPushButton*>(
+        named(new QPushButton(QStringLiteral("Spedisci")), "SendMimeConnect"));
     DataArrival = static_cast<QPlainTextEdit*>(named(new QPlainTextEdit, "DataArrival"));
     Process = static_cast<QLabel*>(named(new QLabel, "Process"));
     lblpcent = static_cast<QLabel*>(named(new QLabel(QStringLiteral("0%")), "lblpcent"));
@@ -183,6 +189,10 @@ void Iniziale::buildLayout() {
 }
 
 void Iniziale::Apertura() {
+    // The hand-off is taken before anything here may wait for the user, so that its writer
+    // learns at once that it was read (HandOffClaim); a file start-up will not trust stays.
+    if (HandOffFile(handOffPath()).distrustReason().isEmpty())
+        m_handOff.take(handOffPath());
     m_settings.Registra_Percorso();
     m_settings.Apri_Chiave_Programma();
     MessageBoxes& boxes = *Services::current().messageBoxes;
@@ -206,7 +216,7 @@ void Iniziale::Apertura() {
         m_settings.Apri_Chiave_Programma();
     }
 
-    const HandOffFile handOff(handOffPath());
+    const HandOffFile handOff(m_handOff.isTaken() ? m_handOff.path() : handOffPath());
     bool useHandOff = handOff.exists();
     QString refusal;
     if (useHandOff) {
@@ -253,7 +263,19 @@ void Iniziale::Apertura() {
         SendMimeConnect_Click();
 }
 
+void Iniziale::giveBackHandOff() {
+    if (!m_handOff.isTaken())
+        return;
+    // Recipients served so far count only when they are the hand-off's own.
+    const QString dest =
+        HandOffFile(m_handOff.path()).Leggi_Ini(QStringLiteral("Dati"), QStringLiteral("Dest"));
+    const int served =
+        dest.split(QLatin1Char(';')) == job().recipients ? int(m_session->recipientIndex()) : 0;
+    m_handOff.giveBack(served);
+}
+
 void Iniziale::endProgram(int status) {
+    giveBackHandOff();
     m_ended = true;
     m_exitStatus = status;
     endProcess(status);
@@ -263,9 +285,13 @@ void Iniziale::Chiudi_Programma(int exitStatus) {
     m_session->closeConnection();
     // Only the hand-off that this run trusted and read is used up; a file start-up refused
     // may be another user's and stays as it is.
-    const HandOffFile handOff(handOffPath());
-    if (m_handOffRead && handOff.exists())
-        handOff.remove();
+    if (m_handOffRead && m_handOff.isTaken()) {
+        m_handOff.consume();
+    } else {
+        const HandOffFile handOff(handOffPath());
+        if (m_handOffRead && handOff.exists())
+            handOff.remove();
+    }
     close();
     endProgram(exitStatus);
 }
@@ -285,7 +311,9 @@ void Iniziale::SendMimeConnect_Click() {
     sendAction();
 }
 
-void Iniziale::offerDialUp() { showDialUp(); }
+void Iniziale::offerDialUp() {
+    showDialUp();
+}
 
 void Iniziale::failUnattended(const QString& statusText) {
     // Nobody is at the keyboard: the caller learns what happened from the error stream and
@@ -343,9 +371,13 @@ void Iniziale::delattach_Click() {
         m_hasAttachments = false;
 }
 
-void Iniziale::Impost_Click() { showSettingsModal(); }
+void Iniziale::Impost_Click() {
+    showSettingsModal();
+}
 
-void Iniziale::Tobox_Change() { m_recipients = splitRecipients(Tobox->text()); }
+void Iniziale::Tobox_Change() {
+    m_recipients = splitRecipients(Tobox->text());
+}
 
 void Iniziale::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls())
@@ -392,8 +424,12 @@ SendJob Iniziale::job() const {
     return j;
 }
 
-void Iniziale::setStatus(const QString& text) { Process->setText(text); }
-void Iniziale::setPercent(const QString& text) { lblpcent->setText(text); }
+void Iniziale::setStatus(const QString& text) {
+    Process->setText(text);
+}
+void Iniziale::setPercent(const QString& text) {
+    lblpcent->setText(text);
+}
 void Iniziale::setProgressWidth(int twips) {
     frm2->resize(std::clamp(twips, 0, kFullProgressTwips) / 15, frm2->height());
 }
@@ -403,7 +439,11 @@ void Iniziale::appendEcho(const QString& received) {
     c.insertText(received);
     DataArrival->setTextCursor(c);
 }
-void Iniziale::clearEcho() { DataArrival->clear(); }
-void Iniziale::setSendEnabled(bool enabled) { SendMimeConnect->setEnabled(enabled); }
+void Iniziale::clearEcho() {
+    DataArrival->clear();
+}
+void Iniziale::setSendEnabled(bool enabled) {
+    SendMimeConnect->setEnabled(enabled);
+}
 
 } // namespace tarv

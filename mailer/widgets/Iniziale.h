@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HandOffClaim.h"
 #include "SendView.h"
 
 #include <QStringList>
@@ -109,6 +110,9 @@ private:
     void Impost_Click();
     void Tobox_Change();
     void endProgram(int status);
+    // The hand-off this run took goes back to its place, less the recipients already served,
+    // unless the send was completed.
+    void giveBackHandOff();
 
     ProgramSettings& m_settings;
     SmtpSession* m_session;
@@ -119,6 +123,7 @@ private:
     QString m_exitFlag;
     QString m_handOffPath;
     bool m_handOffRead = false; // start-up trusted the hand-off file and filled the job from it
+    HandOffClaim m_handOff;     // the hand-off file, taken for this run (HandOffClaim.h)
     bool m_ended = false;
     int m_exitStatus = 0;
 };

@@ -80,6 +80,10 @@ constexpr DISPID DISPID_VALUE = 0;
 constexpr DISPID DISPID_UNKNOWN = -1;
 constexpr DISPID DISPID_PROPERTYPUT = -3;
 constexpr DISPID DISPID_NEWENUM = -4;
+// A hidden property of a class whose members end without a result even when the work they ran
+// failed (a window that reports in a box and stays open): its get gives True, or fails with
+// the error that ended the class's last such operation. tarv-call reads it after each method.
+constexpr DISPID DISPID_ESITO = -2001;
 
 // Invoke flags.
 constexpr uint16_t DISPATCH_METHOD = 1;

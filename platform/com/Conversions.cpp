@@ -231,7 +231,14 @@ bool boolWord(const QString& text, bool* out) {
 } // namespace
 
 HRESULT changeType(const Variant& source, VarType to, Variant* result) {
-    return changeType(source, to, result, userNumberFormat());
+    // The locale's separators matter only between numbers and text; reading them costs more
+    // than converting a number to another number.
+    VarType from = source.type();
+    if (from == VT_VARIANT)
+        from = source.dereferenced().type();
+    const bool text =
+        to == VT_BSTR || from == VT_BSTR || from == VT_DISPATCH || from == VT_UNKNOWN;
+    return changeType(source, to, result, text ? userNumberFormat() : NumberFormat());
 }
 
 HRESULT changeType(const Variant& source, VarType to, Variant* result, const NumberFormat& f) {

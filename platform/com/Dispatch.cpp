@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 
 namespace tarv::com {
 
@@ -63,10 +64,47 @@ struct RefStorage {
     }
 };
 
-struct Source {
+// What Invoke keeps per parameter besides the prepared argument.
+struct Slot {
     const Variant* arg = nullptr;
-    uint32_t rgIndex = 0; // position in rgvarg, for puArgErr
+    uint32_t rgIndex = 0;   // position in rgvarg, for puArgErr
+    bool writeBack = false; // a converted reference whose changed value goes back
+    Variant passed;         // what the converted reference held before the call
+    std::optional<RefStorage> storage;
+
+    Variant bind(VarType t, const Variant& value) { return storage.emplace().bind(t, value); }
 };
+
+// n value-initialised objects, on the stack for the parameter counts members have: a call
+// allocates nothing of its own unless a member takes more than N parameters.
+template <class T, size_t N> class SmallArray {
+public:
+    explicit SmallArray(size_t n) : m_size(n) {
+        if (n <= N) {
+            m_data = reinterpret_cast<T*>(m_inline);
+            std::uninitialized_value_construct_n(m_data, n);
+        } else {
+            m_heap.reset(new T[n]());
+            m_data = m_heap.get();
+        }
+    }
+    SmallArray(const SmallArray&) = delete;
+    SmallArray& operator=(const SmallArray&) = delete;
+    ~SmallArray() {
+        if (!m_heap)
+            std::destroy_n(m_data, m_size);
+    }
+    T& operator[](size_t i) { return m_data[i]; }
+    T* data() { return m_data; }
+
+private:
+    alignas(T) unsigned char m_inline[N * sizeof(T)];
+    std::unique_ptr<T[]> m_heap;
+    T* m_data = nullptr;
+    size_t m_size;
+};
+
+constexpr size_t kInlineParams = 8;
 
 HRESULT argumentError(HRESULT hr, const ParamInfo& p, uint32_t rgIndex, uint32_t* argErr) {
     if (argErr)
@@ -159,7 +197,7 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
         return DISP_E_MEMBERNOTFOUND;
     }
     const size_t n = m->params.size();
-    std::vector<Source> sources(n);
+    SmallArray<Slot, kInlineParams> sources(n);
     const bool isPut = m->kind == MemberKind::PropertyPut || m->kind == MemberKind::PropertyPutRef;
 
     if (isPut) {
@@ -168,14 +206,15 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
             return countError(DISP_E_PARAMNOTFOUND, *m);
         if (params->cArgs != 1)
             return countError(DISP_E_BADPARAMCOUNT, *m);
-        sources[0] = {&params->rgvarg[0], 0};
+        sources[0].arg = &params->rgvarg[0];
     } else {
         const uint32_t positional = params->cArgs - params->cNamedArgs;
         if (positional > n)
             return countError(DISP_E_BADPARAMCOUNT, *m);
         for (uint32_t i = 0; i < positional; ++i) {
             const uint32_t at = params->cArgs - 1 - i;
-            sources[i] = {&params->rgvarg[at], at};
+            sources[i].arg = &params->rgvarg[at];
+            sources[i].rgIndex = at;
         }
         for (uint32_t j = 0; j < params->cNamedArgs; ++j) {
             const DISPID p = params->rgdispidNamedArgs[j];
@@ -184,16 +223,15 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
                     *argErr = j;
                 return countError(DISP_E_PARAMNOTFOUND, *m);
             }
-            sources[size_t(p)] = {&params->rgvarg[j], j};
+            sources[size_t(p)].arg = &params->rgvarg[j];
+            sources[size_t(p)].rgIndex = j;
         }
     }
 
-    std::vector<Variant> prepared(n);
-    std::unique_ptr<RefStorage[]> storage(new RefStorage[n ? n : 1]);
-    std::vector<size_t> writeBack;
-    // What each converted reference held before the call: only a value the member changed
-    // goes back, so an argument left alone keeps the caller's type.
-    std::vector<Variant> passed(n);
+    SmallArray<Variant, kInlineParams> prepared(n);
+    // Only a value the member changed goes back through a converted reference, so an argument
+    // left alone keeps the caller's type.
+    bool anyWriteBack = false;
     for (size_t i = 0; i < n; ++i) {
         const ParamInfo& p = m->params[i];
         const Variant* src = sources[i].arg;
@@ -206,7 +244,7 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
                 value = p.defaultValue;
             else if (FAILED(changeType(p.defaultValue, p.type, &value)))
                 return countError(E_UNEXPECTED, *m);
-            prepared[i] = p.byRef ? storage[i].bind(p.type, value) : value;
+            prepared[i] = p.byRef ? sources[i].bind(p.type, value) : value;
             continue;
         }
         const bool exact = src->isByRef() && src->type() == p.type && src->refPointer();
@@ -215,21 +253,27 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
                 prepared[i] = *src; // the member writes the caller's storage directly
                 continue;
             }
+            // A value already of the parameter's type is bound as it is.
             Variant value;
+            const Variant* bound = src;
             if (p.type == VT_VARIANT) {
                 value = src->dereferenced();
-            } else {
+                bound = &value;
+            } else if (src->vt() != p.type) {
                 const HRESULT hr = changeType(*src, p.type, &value);
                 if (FAILED(hr))
                     return argumentError(hr, p, sources[i].rgIndex, argErr);
+                bound = &value;
             }
-            prepared[i] = storage[i].bind(p.type, value);
+            prepared[i] = sources[i].bind(p.type, *bound);
             if (src->isByRef()) {
-                writeBack.push_back(i);
-                passed[i] = prepared[i].dereferenced();
+                sources[i].writeBack = anyWriteBack = true;
+                sources[i].passed = prepared[i].dereferenced();
             }
         } else if (p.type == VT_VARIANT) {
             prepared[i] = src->dereferenced();
+        } else if (src->vt() == p.type) {
+            prepared[i] = *src;
         } else {
             const HRESULT hr = changeType(*src, p.type, &prepared[i]);
             if (FAILED(hr))
@@ -273,10 +317,12 @@ HRESULT dispatchInvoke(const InterfaceInfo& info, void* iface, DISPID id, uint16
 
     // Values changed through by-reference parameters go back to the caller's storage, in the
     // caller's type.
-    for (size_t i : writeBack) {
+    for (size_t i = 0; anyWriteBack && i < n; ++i) {
+        if (!sources[i].writeBack)
+            continue;
         const Variant& src = *sources[i].arg;
         const Variant value = prepared[i].dereferenced();
-        if (value == passed[i])
+        if (value == sources[i].passed)
             continue;
         if (src.type() == VT_VARIANT) {
             src.assignThrough(value);

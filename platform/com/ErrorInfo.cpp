@@ -26,6 +26,8 @@ QString basicText(int number) {
         return QStringLiteral("Impossibile trovare il file");
     case 58:
         return QStringLiteral("File già esistente");
+    case 61:
+        return QStringLiteral("Disco pieno");
     case 70:
         return QStringLiteral("Autorizzazione negata");
     case 75:

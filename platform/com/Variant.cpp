@@ -50,12 +50,6 @@ Variant::Variant(const Variant& other) {
     copyFrom(other);
 }
 
-Variant::Variant(Variant&& other) noexcept
-    : m_vt(std::exchange(other.m_vt, uint16_t(VT_EMPTY))), m_u(other.m_u),
-      m_str(std::move(other.m_str)) {
-    other.m_u.ref = nullptr;
-}
-
 Variant& Variant::operator=(const Variant& other) {
     if (this != &other) {
         Variant copy(other);
@@ -64,29 +58,13 @@ Variant& Variant::operator=(const Variant& other) {
     return *this;
 }
 
-Variant& Variant::operator=(Variant&& other) noexcept {
-    if (this != &other) {
-        clear();
-        m_vt = std::exchange(other.m_vt, uint16_t(VT_EMPTY));
-        m_u = other.m_u;
-        other.m_u.ref = nullptr;
-        m_str = std::move(other.m_str);
-    }
-    return *this;
-}
-
-Variant::~Variant() {
-    clear();
-}
-
-void Variant::clear() {
+void Variant::releaseObjectSlow() {
     if (m_vt == VT_DISPATCH && m_u.disp)
         m_u.disp->Release();
     else if (m_vt == VT_UNKNOWN && m_u.unk)
         m_u.unk->Release();
     m_vt = VT_EMPTY;
     m_u.ref = nullptr;
-    m_str.clear();
 }
 
 void Variant::copyFrom(const Variant& other) {

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <utility>
+
 namespace tarv::com {
 
 class IDispatch;
@@ -48,10 +50,27 @@ public:
     static Variant byRef(Variant* p) { return ref(VT_VARIANT, p); }
 
     Variant(const Variant& other);
-    Variant(Variant&& other) noexcept;
+    // Moves and destruction are inline: dispatch makes and drops several variants per call, and
+    // only objects need more than a few stores.
+    Variant(Variant&& other) noexcept
+        : m_vt(other.m_vt), m_u(other.m_u), m_str(std::move(other.m_str)) {
+        other.m_vt = VT_EMPTY;
+        other.m_u.ref = nullptr;
+    }
     Variant& operator=(const Variant& other);
-    Variant& operator=(Variant&& other) noexcept;
-    ~Variant();
+    Variant& operator=(Variant&& other) noexcept {
+        if (this != &other) {
+            releaseObject();
+            m_vt = other.m_vt;
+            m_u = other.m_u;
+            other.m_vt = VT_EMPTY;
+            other.m_u.ref = nullptr;
+            m_str.swap(other.m_str);
+            other.m_str = QString();
+        }
+        return *this;
+    }
+    ~Variant() { releaseObject(); }
 
     uint16_t vt() const { return m_vt; }
     VarType type() const { return VarType(m_vt & VT_TYPEMASK); }
@@ -98,7 +117,12 @@ private:
         v.m_u.ref = p;
         return v;
     }
-    void clear();
+    // Releases a held object (the string goes with the variant or its next assignment).
+    void releaseObject() {
+        if (m_vt == VT_DISPATCH || m_vt == VT_UNKNOWN)
+            releaseObjectSlow();
+    }
+    void releaseObjectSlow();
     void copyFrom(const Variant& other);
 
     uint16_t m_vt = VT_EMPTY;

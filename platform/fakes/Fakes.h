@@ -73,8 +73,12 @@ public:
         QByteArray input;
     };
     bool startDetached(const QString& program, const QStringList& arguments,
-                       const QString& workingDirectory) override {
+                       const QString& workingDirectory, qint64* pid) override {
         started.push_back({program, arguments, workingDirectory, {}});
+        if (pid)
+            *pid = this->pid;
+        if (succeed && onStart)
+            onStart(program);
         return succeed;
     }
     bool startDetachedWithInput(const QString& program, const QStringList& arguments,
@@ -84,6 +88,10 @@ public:
     }
     std::vector<Start> started;
     bool succeed = true;
+    // What a started program does at once (a mailer taking its hand-off), and the process id
+    // given for it (0: none to watch).
+    std::function<void(const QString& program)> onStart;
+    qint64 pid = 0;
 };
 
 // A host that can show no window: a console host, or a call from a thread other than the

@@ -1,5 +1,7 @@
 #include "QtWindowHost.h"
 
+#include "GuiPlatform.h"
+
 #include <QApplication>
 #include <QThread>
 #include <QWidget>
@@ -9,6 +11,10 @@ namespace tarv {
 bool QtWindowHost::canShowWindows() const {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     return app && QThread::currentThread() == app->thread();
+}
+
+bool QtWindowHost::isSeen() const {
+    return canShowWindows() && !GuiPlatform::isUnseen(QGuiApplication::platformName());
 }
 
 QObject* QtWindowHost::activeWindow() const {

@@ -15,6 +15,8 @@ namespace tarv {
 class QtWindowHost : public WindowHost {
 public:
     bool canShowWindows() const override;
+    // Not on Qt's offscreen and minimal platforms.
+    bool isSeen() const override;
     QObject* activeWindow() const override;
     QObject* findWindow(qint64 handle) const override;
     void lockWindowUpdate(qint64 handle) override;

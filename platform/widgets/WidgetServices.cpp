@@ -1,7 +1,5 @@
 #include "WidgetServices.h"
 
-#include "QtFileDialogs.h"
-#include "QtMessageBoxes.h"
 #include "QtWindowHost.h"
 #include "Services.h"
 
@@ -16,13 +14,14 @@ void installWidgetServices(QApplication& app) {
     if (translator.isEmpty() && translator.load(QStringLiteral("qtbase_it"),
                                                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&translator);
-    static QtMessageBoxes boxes;
-    static QtFileDialogs dialogs;
     static QtWindowHost windows;
     Services& s = Services::current();
-    s.messageBoxes = &boxes;
-    s.fileDialogs = &dialogs;
     s.windows = &windows;
+    // Boxes and dialogs go through the window host, which knows whether anyone sees them
+    // (not on the offscreen and minimal platforms) and whether the caller is on its thread.
+    s.messageBoxes = nullptr;
+    s.fileDialogs = nullptr;
+    Services::current();
 }
 
 } // namespace tarv

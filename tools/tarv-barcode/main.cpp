@@ -33,7 +33,10 @@ const char* const kUsage =
     "  --help        mostra questo aiuto\n"
     "\n"
     "Se il simbolo non entra nella larghezza, l'immagine mostra \"SIZE!\"; un codice EAN-13\n"
-    "di lunghezza errata mostra \"LENGTH!\".\n";
+    "di lunghezza errata mostra \"LENGTH!\". L'immagine e' scritta anche allora, ma l'uscita\n"
+    "vale 3, con una riga su standard error.\n"
+    "\n"
+    "Uscita: 0 simbolo disegnato, 2 opzioni o file errati, 3 immagine senza simbolo.\n";
 
 int fail(const QString& message) {
     std::fprintf(stderr, "tarv-barcode: %s\n", message.toLocal8Bit().constData());
@@ -154,5 +157,14 @@ int main(int argc, char** argv) {
     QSaveFile file(output);
     if (!file.open(QIODevice::WriteOnly) || !control.picture().save(&file, "PNG") || !file.commit())
         return fail(QStringLiteral("impossibile scrivere il file %1").arg(output));
-    return 0;
+    // A label without a symbol cannot be scanned: a batch must learn of it.
+    const QString shown = control.messaggioMostrato();
+    if (shown.isEmpty())
+        return 0;
+    const QString why =
+        control.TipoCodice() == tarv::ctlBarcode::EAN13 && shown == QLatin1String("LENGTH!")
+            ? QStringLiteral("il codice EAN-13 deve avere 12 o 13 cifre")
+            : QStringLiteral("il simbolo non entra in %1 pixel di larghezza").arg(size->width());
+    fail(QStringLiteral("%1: %2 mostra \"%3\" al posto del simbolo").arg(why, output, shown));
+    return 3;
 }

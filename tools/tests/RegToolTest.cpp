@@ -19,7 +19,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TARV_WINDIR", win.path());
         p.setProcessEnvironment(env);
-        p.start(qEnvironmentVariable("TARV_REG"), args);
+        p.start(QStringLiteral(TARV_REG), args);
         p.write(input);
         p.closeWriteChannel();
         p.waitForFinished(60000);

@@ -3,11 +3,20 @@
 #include "Altro.h"
 
 #include "ErrorInfo.h"
+#include "HandOffClaim.h"
 #include "HandOffText.h"
 #include "ProfileFile.h"
+#include "ShellMan.h"
 #include "TestWindowsDir.h"
 
 #include <QFile>
+#include <QProcess>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +25,29 @@ using namespace tarv::com;
 using namespace tarv::utility;
 
 namespace {
+
+// Sets an environment variable (a null value unsets it) until the end of the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value)
+        : m_name(name), m_saved(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name)) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedEnv() {
+        if (m_had)
+            qputenv(m_name, m_saved);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    QByteArray m_saved;
+    bool m_had;
+};
 
 class AltroTest : public WindowsDirTest {
 protected:
@@ -129,9 +161,110 @@ TEST_F(AltroTest, InviaFileFailures) {
     QFile::remove(win.file("system/velinor"));
     file = "/doc/a.pdf";
     EXPECT_EQ(altro->Invia_File(&file, &dest, &subject, &text), controlError(53));
-    EXPECT_TRUE(takeErrorInfo().description.startsWith("Impossibile trovare il file"));
+    EXPECT_TRUE(takeErrorInfo().description.startsWith("Invia_File: Impossibile trovare il file"));
     EXPECT_EQ(key("Allegato"), "/doc/a.pdf");
     EXPECT_TRUE(win.processes.started.empty());
+}
+
+// A hand-off that cannot be written as a whole, or whose mailer could not show its window,
+// fails with its number and starts nothing; the previous hand-off stays as it was.
+TEST_F(AltroTest, InviaFileThatCannotBeWrittenOrShownStartsNothing) {
+    installMailer();
+    const QByteArray previous = "[Dati]\nDest=prima@x.it\nAllegato=/doc/prima.pdf\n";
+    const QString system = win.file("system");
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    struct Case {
+        const char* what;
+        std::function<void()> prepare, undo;
+        int number;
+        const char* description;
+    } cases[] = {
+        {"read-only file", [&] { ::chmod(QFile::encodeName(handOff()).constData(), 0444); },
+         [&] { ::chmod(QFile::encodeName(handOff()).constData(), 0600); }, 70,
+         "Autorizzazione negata"},
+        {"read-only folder", [&] { ::chmod(QFile::encodeName(system).constData(), 0555); },
+         [&] { ::chmod(QFile::encodeName(system).constData(), 0755); }, 70,
+         "Autorizzazione negata"},
+        {"no room for the file",
+         [&] {
+             rlimit tiny = unlimited;
+             tiny.rlim_cur = 16;
+             ::signal(SIGXFSZ, SIG_IGN);
+             setrlimit(RLIMIT_FSIZE, &tiny);
+         },
+         [&] { setrlimit(RLIMIT_FSIZE, &unlimited); }, 61, "Disco pieno"},
+        {"no display", [] { qunsetenv("QT_QPA_PLATFORM"); },
+         [] { qputenv("QT_QPA_PLATFORM", "offscreen"); }, 5,
+         "Velinor non potrebbe mostrare la sua finestra (nessuno schermo)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        win.write("system/Default.ini", previous);
+        win.processes.started.clear();
+        const ScopedEnv noDisplay("DISPLAY", {}), noWayland("WAYLAND_DISPLAY", {});
+        c.prepare();
+        QString file = "/doc/nuova.pdf", dest = "nuovo@x.it", subject, text;
+        const HRESULT hr = altro->Invia_File(&file, &dest, &subject, &text);
+        c.undo();
+        EXPECT_EQ(hr, controlError(c.number));
+        const QString description = takeErrorInfo().description;
+        EXPECT_TRUE(description.contains(c.description)) << description.toStdString();
+        EXPECT_EQ(TestWindowsDir::read(handOff()), previous);
+        EXPECT_TRUE(win.processes.started.empty());
+    }
+    // Unattended, the mailer needs no display.
+    const ScopedEnv noDisplay("DISPLAY", {}), noPlatform("QT_QPA_PLATFORM", {});
+    win.write("system/Default.ini", "[Dati]\nNascosto=True\nEsci=True\n");
+    QString file = "/doc/nuova.pdf", dest = "nuovo@x.it", subject, text;
+    EXPECT_EQ(altro->Invia_File(&file, &dest, &subject, &text), S_OK);
+    EXPECT_EQ(win.processes.started.size(), 1u);
+}
+
+// The call returns once the mailer has taken the file, so that the host's next write cannot
+// land in it; a mailer that ends without taking it is a failure.
+TEST_F(AltroTest, InviaFileWaitsUntilTheMailerTookTheFile) {
+    installMailer();
+    HandOffClaim taken;
+    win.processes.pid = getpid(); // a running process to watch
+    win.processes.onStart = [&](const QString&) { ASSERT_TRUE(taken.take(handOff())); };
+    QString file = "/doc/a.pdf", dest = "x@y.it", subject = "S", text = "T";
+    ASSERT_EQ(altro->Invia_File(&file, &dest, &subject, &text), S_OK);
+    EXPECT_FALSE(QFile::exists(handOff()));
+    EXPECT_EQ(ProfileFile::readString("Dati", "Dest", "", taken.path()), "x@y.it");
+    taken.consume();
+
+    QProcess gone;
+    gone.start("true");
+    ASSERT_TRUE(gone.waitForFinished());
+    win.processes.pid = gone.processId() > 0 ? gone.processId() : 999999999;
+    win.processes.onStart = nullptr;
+    EXPECT_EQ(altro->Invia_File(&file, &dest, &subject, &text), controlError(75));
+    EXPECT_TRUE(takeErrorInfo().description.contains("è terminato senza prendere il messaggio"));
+}
+
+// After a send that was given back unsent, its Nascosto and Esci are not the next message's:
+// a new hand-off drops them unless the host wrote them again with SetVar.
+TEST_F(AltroTest, InviaFileDropsTheFlagsOfAMessageGivenBackUnlessTheHostWroteThemAgain) {
+    installMailer();
+    ComPtr<ShellMan> shell = ComPtr<ShellMan>::adopt(new ShellMan);
+    for (const bool hostWritesNascosto : {false, true}) {
+        SCOPED_TRACE(hostWritesNascosto);
+        win.write("system/Default.ini", "[Dati]\nDest=a@x.it;b@x.it\nNascosto=True\nEsci=True\n");
+        HandOffClaim run;
+        ASSERT_TRUE(run.take(handOff()));
+        run.giveBack(1);
+        EXPECT_EQ(key("Dest"), "b@x.it");
+        if (hostWritesNascosto) {
+            QString name = handOff(), section = "Dati", k = "Nascosto";
+            shell->SetVar(&name, &section, &k, "True");
+        }
+        QString file = "/doc/a.pdf", dest = "c@x.it", subject, text;
+        ASSERT_EQ(altro->Invia_File(&file, &dest, &subject, &text), S_OK);
+        EXPECT_EQ(key("Nascosto"), hostWritesNascosto ? "True" : "<assente>");
+        EXPECT_EQ(key("Esci"), "<assente>");
+        EXPECT_EQ(key("Dest"), "c@x.it");
+    }
 }
 
 } // namespace

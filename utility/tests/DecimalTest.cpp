@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
 
 using namespace tarv;
 
@@ -118,4 +120,27 @@ TEST(DecimalArithmetic, CompareTruncateAndConvert) {
     EXPECT_EQ(dec("-8.33").toDouble(), -8.33);
     EXPECT_EQ(kMax.toDouble(), 79228162514264337593543950335.0);
     EXPECT_EQ(dec("0.0000000000000000000000000001").toDouble(), 1e-28);
+}
+
+// The division by an exact power of ten and the decimal reader agree, at the edges of the
+// division's range (2^53 - 1, 2^53, 10^22, 10^23) and on digits that round either way.
+TEST(DecimalArithmetic, ToDoubleRoundsLikeTheDecimalReader) {
+    const char* const mantissas[] = {"1",
+                                     "2675",
+                                     "9007199254740991",
+                                     "9007199254740993",
+                                     "123456789012345678",
+                                     "4503599627370497"};
+    for (const char* m : mantissas)
+        for (int scale : {0, 1, 2, 15, 22, 23, 28}) {
+            std::string digits = m;
+            if (int(digits.size()) <= scale)
+                digits.insert(0, std::string(scale - digits.size() + 1, '0'));
+            const std::string text = scale ? digits.substr(0, digits.size() - scale) + "." +
+                                                 digits.substr(digits.size() - scale)
+                                           : digits;
+            for (const std::string& signed_ : {text, "-" + text})
+                EXPECT_EQ(dec(signed_.c_str()).toDouble(), std::strtod(signed_.c_str(), nullptr))
+                    << signed_;
+        }
 }

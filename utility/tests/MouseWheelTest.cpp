@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QPointer>
 #include <QProcess>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -44,11 +45,14 @@ public:
         ++calls;
         if (setTo >= 0 && p->cArgs == 1)
             p->rgvarg[0].assignThrough(Variant(int16_t(setTo)));
+        if (onCall)
+            onCall();
         return S_OK;
     }
     ULONG refs = 1;
     int calls = 0;
     int setTo = -1;
+    std::function<void()> onCall;
 };
 
 class MouseWheelTest : public WindowsDirTest {
@@ -75,10 +79,11 @@ protected:
         QApplication::sendEvent(list->viewport(), &e);
         return list->verticalScrollBar()->value() != before;
     }
-    void connectHandler() {
+    void connectHandler(CMouseWheel* to = nullptr) {
         ComPtr<IConnectionPointContainer> cpc;
-        ASSERT_EQ(wheel->QueryInterface(IID_IConnectionPointContainer,
-                                        reinterpret_cast<void**>(cpc.put())),
+        ASSERT_EQ((to ? to : wheel.get())
+                      ->QueryInterface(IID_IConnectionPointContainer,
+                                       reinterpret_cast<void**>(cpc.put())),
                   S_OK);
         ComPtr<IConnectionPoint> cp;
         ASSERT_EQ(cpc->FindConnectionPoint(DIID___CMouseWheel, cp.put()), S_OK);
@@ -89,7 +94,9 @@ protected:
     QListWidget* list = nullptr;
     ComPtr<CMouseWheel> wheel;
     Handler handler;
-    quint64 time = 0;
+    // Event times go on across the tests, as real ones do: the hook takes a repeated time,
+    // place and amount for a copy of the same turn.
+    inline static quint64 time = 0;
 };
 
 TEST_F(MouseWheelTest, WithoutAHandlerEveryTurnScrolls) {
@@ -133,6 +140,36 @@ TEST_F(MouseWheelTest, CancelStopsTurnsUntilAHandlerClearsIt) {
     // Unhooking where nothing is hooked does nothing.
     EXPECT_EQ(wheel->SubClassUnHookForm(), S_OK);
     EXPECT_TRUE(turn());
+}
+
+// A handler that deletes the hooked window at once (not later) ends that turn; the host goes on.
+TEST_F(MouseWheelTest, AHandlerMayDeleteTheHookedWindow) {
+    auto* doomed = new QWidget;
+    auto* inner = new QListWidget(doomed);
+    for (int i = 0; i < 100; ++i)
+        inner->addItem(QStringLiteral("riga %1").arg(i));
+    doomed->show();
+    const QPointer<QWidget> watch(doomed);
+    ComPtr<CMouseWheel> own;
+    createAndQuery<CMouseWheel>(IID__CMouseWheel, reinterpret_cast<void**>(own.put()));
+    ComPtr<IDispatch> form = ComPtr<IDispatch>::adopt(formObject(doomed));
+    own->putref_Form(form.get());
+    connectHandler(own.get());
+    ASSERT_EQ(own->SubClassHookForm(), S_OK);
+    handler.onCall = [&] { delete doomed; };
+    const QPointF at(20, 20);
+    QWheelEvent e(at, inner->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    e.setTimestamp(++time);
+    QApplication::sendEvent(inner->viewport(), &e);
+    EXPECT_TRUE(watch.isNull());
+    EXPECT_EQ(handler.calls, 1);
+    handler.onCall = nullptr;
+    // The fixture's window is hooked and served as before.
+    ASSERT_EQ(wheel->SubClassHookForm(), S_OK);
+    handler.setTo = 0;
+    EXPECT_TRUE(turn());
+    wheel->SubClassUnHookForm();
 }
 
 TEST_F(MouseWheelTest, AFormWithoutAWindowIsRefused) {

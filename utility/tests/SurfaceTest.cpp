@@ -109,6 +109,7 @@ std::vector<ClassCase> expectedClasses() {
             zip.push_back(m);
     zip.push_back({"Zippa", 0x60030000, Fn, {}});
     zip.push_back({"UnZippa", 0x60030001, Fn, {}});
+    zip.push_back({"Esito", DISPID_ESITO, Get, {}, VT_BOOL});
 
     const P nomeFile{"NomeFile", VT_BSTR, true};
     return {

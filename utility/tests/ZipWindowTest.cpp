@@ -8,12 +8,18 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -53,6 +59,19 @@ protected:
         return t;
     }
 };
+
+// Opens a pipe for writing once its reader has opened it; -1 when none comes within 20 s.
+int openWhenRead(const QString& fifo) {
+    for (int i = 0; i < 2000; ++i) {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            return fd;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
 
 // Closes the open compression window from inside its modal loop.
 void closeSoon() {
@@ -148,9 +167,94 @@ TEST_F(ZipWindowTest, UnattendedRoundTripClosesSilently) {
 
 TEST_F(ZipWindowTest, AutoStartWithAMissingSourceStaysOpen) {
     closeSoon();
-    ASSERT_EQ(run(false, win.file(QStringLiteral("manca.txt")), QString(), true, true), S_OK);
+    ASSERT_EQ(run(false, win.file(QStringLiteral("manca.txt")), QString(), true, false), S_OK);
     EXPECT_EQ(texts(), std::vector<QString>{"Il file indicato non esiste."});
     EXPECT_EQ(win.boxes.beeps, 1);
+}
+
+// Zippa and UnZippa end without an error whatever happened; Esito tells. Unattended windows
+// that fail where no one can see them (this offscreen platform) close after their message.
+TEST_F(ZipWindowTest, EsitoTellsHowTheLastOperationEnded) {
+    const QString src = win.write(QStringLiteral("dati.txt"), "dati");
+    const QString corrupt = win.write(QStringLiteral("rotto.zl"), "\x1f\x8b\x08 no");
+    const QString kept = win.write(QStringLiteral("tenuto.zl"), "vecchio");
+    const struct Case {
+        bool expand;
+        QString source;
+        QString destination;
+        int number; // 0: True
+        const char* words;
+    } cases[] = {
+        {false, src, src + ".zl", 0, ""},
+        {false, win.file(QStringLiteral("manca.txt")), src + ".zl", 53, "non esiste"},
+        {true, corrupt, win.file(QStringLiteral("x")), 321, "rotto.zl"},
+        {false, src, kept, 18, "interrotta"},
+    };
+    win.boxes.onShow = [](const MessageBoxRequest& r) {
+        return r.buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.number);
+        ComPtr<IDispatch> zip;
+        createAndQuery<Zip>(IID_IDispatch, reinterpret_cast<void**>(zip.put()));
+        putProperty(zip.get(), QStringLiteral("Sorgente"), Variant(c.source));
+        putProperty(zip.get(), QStringLiteral("Destinazione"), Variant(c.destination));
+        putProperty(zip.get(), QStringLiteral("Auto_Avvio"), Variant(true));
+        putProperty(zip.get(), QStringLiteral("Auto_Chiusura"), Variant(true));
+        ASSERT_EQ(
+            call(zip.get(), c.expand ? QStringLiteral("UnZippa") : QStringLiteral("Zippa"), {}),
+            S_OK);
+        Variant esito;
+        ErrorInfo e;
+        const HRESULT hr = getProperty(zip.get(), QStringLiteral("Esito"), &esito, &e);
+        if (c.number == 0) {
+            EXPECT_EQ(hr, S_OK);
+            EXPECT_EQ(esito, Variant(true));
+            continue;
+        }
+        EXPECT_EQ(e.basicNumber(), c.number);
+        EXPECT_TRUE(e.description.contains(QString::fromUtf8(c.words)))
+            << e.description.toStdString();
+    }
+    EXPECT_EQ(TestWindowsDir::read(kept), "vecchio");
+}
+
+// Esc while the control works does what the close box does then: nothing. The source is a pipe
+// the test holds open, so the job is surely running when Esc comes.
+TEST_F(ZipWindowTest, EscWhileWorkingKeepsTheWindow) {
+    const QString fifo = win.file(QStringLiteral("flusso"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    frmZippa w;
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    w.setSource(fifo);
+    w.show();
+    std::atomic<bool> escSent{false};
+    bool visibleAfterEsc = false;
+    win.pump.hook = [&] {
+        if (escSent || !w.busy())
+            return;
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&w, &esc);
+        visibleAfterEsc = w.isVisible();
+        escSent = true;
+    };
+    std::thread writer([&] {
+        const int fd = openWhenRead(fifo);
+        if (fd < 0)
+            return;
+        const QByteArray data(1 << 20, 'x');
+        ::write(fd, data.constData(), size_t(data.size()));
+        for (int i = 0; i < 1000 && !escSent; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ::close(fd);
+    });
+    w.cmdCmprimi_Click();
+    writer.join();
+    win.pump.hook = nullptr;
+    ASSERT_TRUE(escSent);
+    EXPECT_TRUE(visibleAfterEsc);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(texts(), std::vector<QString>{"File compresso con successo"});
 }
 
 TEST_F(ZipWindowTest, ZeroByteSourceAndFailuresInTheErrorBox) {
@@ -289,6 +393,75 @@ TEST_F(ZipWindowTest, TarvCallDrivesZipAndInternetAsAGuiHost) {
     EXPECT_EQ(internet.first, 0) << internet.second.toStdString();
     EXPECT_TRUE(internet.second.startsWith(QStringLiteral("True\n10.1.2.3\n")))
         << internet.second.toStdString();
+}
+
+// Closes, through the X server as a window manager's close box does, each window named on the
+// command line in turn, waiting for it to appear.
+const char* const kCloseWindows = R"py(
+import sys, time
+from Xlib import X, display, protocol
+d = display.Display()
+def find(w, name):
+    if w.get_wm_name() == name:
+        return w
+    for c in w.query_tree().children:
+        found = find(c, name)
+        if found:
+            return found
+protocols, delete = d.intern_atom("WM_PROTOCOLS"), d.intern_atom("WM_DELETE_WINDOW")
+for name in sys.argv[1:]:
+    for _ in range(400):
+        w = find(d.screen().root, name)
+        if w:
+            break
+        time.sleep(0.05)
+    else:
+        sys.exit("no window " + name)
+    w.send_event(protocol.event.ClientMessage(window=w, client_type=protocols,
+                                              data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+    d.flush()
+)py";
+
+// A script on a real display: the unattended expansion of a damaged file shows its error box
+// and stays open (someone can see it); once the user has closed both, tarv-call ends with
+// status 1 and the error, not 0.
+TEST_F(ZipWindowTest, TarvCallEndsWithTheErrorOfAFailedUnZippaOnARealDisplay) {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+        GTEST_SKIP() << "needs Xvfb (package xvfb)";
+    QProcess xserver;
+    xserver.start(QStringLiteral("Xvfb"),
+                  {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+    ASSERT_TRUE(xserver.waitForReadyRead(20000));
+    const QString display = ":" + QString::fromLatin1(xserver.readLine().trimmed());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARV_WINDIR"), win.path());
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QProcess regsvr;
+    regsvr.setProcessEnvironment(env);
+    regsvr.start(QStringLiteral(TARV_REGSVR), {QStringLiteral(TARV_UTILITY_LIB)});
+    ASSERT_TRUE(regsvr.waitForFinished(30000));
+    const QString corrupt = win.write(QStringLiteral("rotto.zl"), "\x1f\x8b\x08 danneggiato");
+    QProcess call;
+    call.setProcessEnvironment(env);
+    call.start(QStringLiteral(TARV_CALL), {"TarvUtility.Zip", "Sorgente=\"" + corrupt + "\"",
+                                           "Destinazione=\"" + win.file(QStringLiteral("x")) + "\"",
+                                           "Auto_Avvio=True", "Auto_Chiusura=True", "UnZippa"});
+    QProcess closer;
+    closer.setProcessEnvironment(env);
+    closer.start(QStringLiteral("/usr/bin/python3"),
+                 {"-c", kCloseWindows, "Errore 321", "Decomprimi File"});
+    EXPECT_TRUE(closer.waitForFinished(60000));
+    EXPECT_EQ(closer.exitCode(), 0) << closer.readAllStandardError().constData();
+    if (!call.waitForFinished(30000))
+        call.kill();
+    call.waitForFinished();
+    EXPECT_EQ(call.exitCode(), 1);
+    const QByteArray errors = call.readAllStandardError();
+    EXPECT_TRUE(errors.contains("Errore 321 (")) << errors.constData();
+    xserver.terminate();
+    xserver.waitForFinished(5000);
 }
 
 } // namespace

@@ -26,7 +26,7 @@ QString alreadyOpen(const QDialog* w) {
 
 class QtLibraryWindows final : public LibraryWindows {
 public:
-    QString showZip(const ZipRequest& r) override {
+    QString showZip(const ZipRequest& r, com::ErrorInfo* outcome) override {
         QPointer<QDialog>& slot = com::moduleState<OpenWindows>().zip[r.expand ? 1 : 0];
         if (slot)
             return alreadyOpen(slot);
@@ -37,6 +37,14 @@ public:
         w->lblFileDest->setText(r.destinazione);
         w->AutoAvvio = r.autoAvvio;
         w->AutoChiusura = r.autoChiusura;
+        // The window deletes itself when it closes; its outcome is taken as it goes.
+        *outcome = {com::controlError(18),
+                    QStringLiteral("Operazione non eseguita: la finestra \"%1\" è stata chiusa "
+                                   "prima")
+                        .arg(w->windowTitle()),
+                    QString()};
+        QObject::connect(w, &ZipWindow::finishedWith,
+                         [outcome](const com::ErrorInfo& e) { *outcome = e; });
         w->exec();
         return QString();
     }

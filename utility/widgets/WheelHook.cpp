@@ -53,8 +53,12 @@ bool WheelHook::eventFilter(QObject* watched, QEvent* event) {
     m_lastTimestamp = wheel->timestamp();
     m_lastPosition = wheel->globalPosition();
     m_lastAngle = wheel->angleDelta();
+    // The handler may destroy the widget the event was meant for (a host that deletes its window
+    // from the event): the event then ends here, for Qt would hand it to the dead receiver.
+    const QPointer<QObject> receiver(watched);
     const std::function<bool()> onWheel = m_onWheel;
-    m_lastStopped = onWheel && onWheel();
+    const bool stop = onWheel && onWheel();
+    m_lastStopped = stop || !receiver;
     return m_lastStopped;
 }
 

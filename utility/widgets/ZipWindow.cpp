@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -183,6 +184,21 @@ void ZipWindow::activate() {
         cmdCmprimi_Click();
 }
 
+void ZipWindow::reject() {
+    if (m_busy)
+        return;
+    QDialog::reject();
+}
+
+void ZipWindow::finish(const ErrorInfo& outcome) {
+    emit finishedWith(outcome);
+    if (outcome.number == S_OK || !AutoAvvio || !AutoChiusura)
+        return;
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        close();
+}
+
 void ZipWindow::closeEvent(QCloseEvent* event) {
     // The control is writing: the window waits for it rather than leave it without a face.
     if (m_busy) {
@@ -204,23 +220,26 @@ void ZipWindow::cmdCmprimi_Click() {
         return;
     const QString source = txtFileSource->text();
     const QString destination = lblFileDest->text();
-    auto refuse = [this](const QString& text) {
+    auto refuse = [this](int number, const QString& text, const QString& detail = QString()) {
         boxes().beep();
         boxes().show(text, MsgButtons::Ok, MsgIcon::Information, QString(), this);
+        finish({controlError(number), text + detail, QString()});
     };
     if (source.isEmpty())
-        return refuse(QString::fromUtf8(m_texts.askSource));
+        return refuse(52, QString::fromUtf8(m_texts.askSource));
     if (!fileEsiste(source))
-        return refuse(QStringLiteral("Il file indicato non esiste."));
+        return refuse(53, QStringLiteral("Il file indicato non esiste."),
+                      QStringLiteral(" ('%1')").arg(source));
     if (destination.isEmpty())
-        return refuse(QString::fromUtf8(m_texts.askDestination));
+        return refuse(52, QString::fromUtf8(m_texts.askDestination));
     if (fileEsiste(destination)) {
         const MsgAnswer a = boxes().show(QStringLiteral("Il file '") + destination +
                                              QStringLiteral("' esiste già: sostituire?"),
                                          MsgButtons::YesNo, MsgIcon::Question, QString(), this);
         if (a != MsgAnswer::Yes) {
-            boxes().show(QStringLiteral("Operazione interrotta dall'utente."), MsgButtons::Ok,
-                         MsgIcon::Information, QString(), this);
+            const QString stopped = QStringLiteral("Operazione interrotta dall'utente.");
+            boxes().show(stopped, MsgButtons::Ok, MsgIcon::Information, QString(), this);
+            finish({controlError(18), stopped, QString()});
             return;
         }
         // The existing file is replaced by the control only once the new one is complete.
@@ -233,8 +252,12 @@ void ZipWindow::cmdCmprimi_Click() {
         boxes().beep();
         boxes().show(error.description, MsgButtons::Ok, MsgIcon::Critical,
                      QStringLiteral("Errore ") + QString::number(error.basicNumber()), this);
+        if (error.number == S_OK)
+            error.number = E_FAIL;
+        finish(error);
         return;
     }
+    finish({});
     if (AutoChiusura) {
         close();
         return;

@@ -30,6 +30,12 @@ public:
     void Command1_Click();
     bool busy() const { return m_busy; }
 
+signals:
+    // After each run of the start button: number S_OK when it succeeded, otherwise the error
+    // or the refusal that ended it.
+    void finishedWith(const tarv::com::ErrorInfo& outcome);
+
+public:
     QFrame* Frame1;
     QLabel* Label1;
     QLineEdit* txtFileSource;
@@ -66,6 +72,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Esc: like the close box, nothing while the control is working.
+    void reject() override;
 
 private:
     void txtFileSource_Change(const QString& text);
@@ -73,6 +81,9 @@ private:
     // Steps 5 to 11 of the start button; false with `error` set on failure.
     bool runControl(com::ErrorInfo* error);
     void setWorking(bool working);
+    // Reports how the start button's run ended; an unattended window that failed where no one
+    // can see it closes, or its host would wait for ever.
+    void finish(const com::ErrorInfo& outcome);
     // The library's own ShellMan answers whether a file is there and asks for a source.
     bool fileEsiste(const QString& path);
     ShellMan* shell();

@@ -1,7 +1,9 @@
 #include "GzipFile.h"
 #include "TestWindowsDir.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -57,6 +59,16 @@ std::pair<int, QByteArray> gzipReads(const QString& path) {
 // Temporary files of an unfinished destination (hidden, beside it).
 QStringList leftovers(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
+}
+
+// The same gzip file with a header CRC (FHCRC) that does not match the header.
+QByteArray headerWithBadCrc(const QByteArray& gz) {
+    QByteArray out = gz.left(10);
+    out[3] = char(out[3] | 0x02);
+    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(out.constData()), 10);
+    out += char((crc ^ 0x5a) & 0xff);
+    out += char((crc >> 8) & 0xff);
+    return out + gz.mid(10);
 }
 
 TEST(GzipFileTest, RoundTripsAreReadByGzipAndComeBackWhole) {
@@ -119,8 +131,13 @@ TEST(GzipFileTest, ExpandsWhatOtherToolsWrite) {
     const struct Case {
         QString file;
         QByteArray expected;
-    } cases[] = {{win.write(QStringLiteral("z.zlib"), zlibStream), data},
-                 {part + QStringLiteral(".2.gz"), data + data}};
+    } cases[] = {
+        {win.write(QStringLiteral("z.zlib"), zlibStream), data},
+        {part + QStringLiteral(".2.gz"), data + data},
+        // Zero padding to a tape's block, as gzip -d reads it.
+        {win.write(QStringLiteral("padded.gz"),
+                   TestWindowsDir::read(part + QStringLiteral(".gz")) + QByteArray(3 << 20, '\0')),
+         data}};
     for (const Case& c : cases) {
         const GzipResult r = expandFile(c.file, win.file(QStringLiteral("out")));
         ASSERT_TRUE(r.ok()) << r.description.toStdString();
@@ -157,6 +174,11 @@ TEST(GzipFileTest, BadInputFailsClearlyAndTheExistingDestinationStays) {
          "non è un file compresso"},
         {"trailing garbage", win.write(QStringLiteral("g.zl"), zl + "xyz"), true,
          GzipError::BadFileFormat, "estranei"},
+        {"garbage after zeros",
+         win.write(QStringLiteral("gz.zl"), zl + QByteArray(600, '\0') + "x"), true,
+         GzipError::BadFileFormat, "estranei"},
+        {"bad header CRC", win.write(QStringLiteral("h.zl"), headerWithBadCrc(zl)), true,
+         GzipError::BadFileFormat, "intestazione"},
         {"missing source", win.file(QStringLiteral("manca.dat")), false, GzipError::FileNotFound,
          "non trovato"},
         {"source is a folder", win.path(), false, GzipError::PathFileAccess, "cartella"},
@@ -173,6 +195,60 @@ TEST(GzipFileTest, BadInputFailsClearlyAndTheExistingDestinationStays) {
     const GzipResult noFolder = compressFile(good, win.file(QStringLiteral("no/such/x.zl")), 9);
     EXPECT_EQ(noFolder.number, GzipError::PathNotFound);
     EXPECT_EQ(leftovers(win.path()), QStringList());
+}
+
+// Destinations as a shell user names them: a name as long as the folder allows (the temporary
+// file must fit as well), and symbolic links, written through to their target as
+// `gzip -c > link` does.
+TEST(GzipFileTest, LongNamesAndLinksAsDestinations) {
+    TestWindowsDir win;
+    const QByteArray data = mixed(300000);
+    const QString src = win.write(QStringLiteral("in.dat"), data);
+    win.write(QStringLiteral("vero.zl"), "vecchio");
+    QFile::link(QStringLiteral("vero.zl"), win.file(QStringLiteral("link.zl")));
+    QFile::link(QStringLiteral("nuovo.zl"), win.file(QStringLiteral("pendente.zl")));
+    const struct Case {
+        QString destination;
+        QString written; // the file that holds the result
+    } cases[] = {
+        {win.file(QString(252, QLatin1Char('n')) + ".zl"),
+         win.file(QString(252, QLatin1Char('n')) + ".zl")},
+        {win.file(QStringLiteral("link.zl")), win.file(QStringLiteral("vero.zl"))},
+        {win.file(QStringLiteral("pendente.zl")), win.file(QStringLiteral("nuovo.zl"))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.destination.toStdString());
+        const GzipResult r = compressFile(src, c.destination, 9, 2);
+        ASSERT_TRUE(r.ok()) << r.description.toStdString();
+        EXPECT_EQ(sha(gzipReads(c.written).second), sha(data));
+        if (c.written != c.destination)
+            EXPECT_TRUE(QFileInfo(c.destination).isSymLink());
+    }
+    EXPECT_EQ(leftovers(win.path()), QStringList());
+}
+
+// A job killed before its end left a temporary file; the next job in the folder removes it,
+// and leaves alone one whose process is still running.
+TEST(GzipFileTest, StaleTemporaryFilesOfKilledJobsAreRemoved) {
+    TestWindowsDir win;
+    QProcess gone;
+    gone.start(QStringLiteral("true"), {});
+    gone.waitForStarted();
+    const qint64 deadPid = gone.processId();
+    gone.waitForFinished();
+    const auto plant = [&](qint64 pid) {
+        const QString name = QStringLiteral(".tarv-zl-%1-abc123").arg(pid);
+        QFile f(win.write(name, "resto"));
+        f.open(QIODevice::ReadWrite);
+        f.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                      QFileDevice::FileModificationTime);
+        return name;
+    };
+    plant(deadPid);
+    const QString running = plant(QCoreApplication::applicationPid());
+    const QString src = win.write(QStringLiteral("in.dat"), "dati");
+    ASSERT_TRUE(compressFile(src, src + QStringLiteral(".zl"), 9).ok());
+    EXPECT_EQ(leftovers(win.path()), QStringList{running});
 }
 
 } // namespace

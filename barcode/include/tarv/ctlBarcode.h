@@ -57,6 +57,9 @@ public:
     // The picture area and what it shows.
     QWidget* pctBarcode() const;
     QImage picture() const;
+    // What the picture shows instead of a symbol: "SIZE!" when the symbol does not fit the width,
+    // "LENGTH!" for an EAN-13 code of a wrong length; empty when it shows the symbol.
+    QString messaggioMostrato() const;
 
     BarcodeStatus lastStatus() const { return m_lastStatus; }
 
