@@ -16,7 +16,7 @@ extern char** environ;
 
 namespace tarv::bench {
 
-void fillJob(BenchView& view, const QString& server, const QString& attachment) {
+void fillJob(ConsoleView& view, const QString& server, const QString& attachment) {
     view.fields.server = server;
     view.fields.sender = "bench@velinor.test";
     view.fields.recipients = {"sink@velinor.test"};

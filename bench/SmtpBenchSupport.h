@@ -1,7 +1,7 @@
 #pragma once
-// What the two SMTP benchmarks share: the send view of a child's one send, the 20 MB
+// What the two SMTP benchmarks share: the job of a child's one send (on a ConsoleView), the 20 MB
 // attachment, the aiosmtpd sink, and the timing of each sender as a child process of its own.
-#include "SendView.h"
+#include "ConsoleView.h"
 
 #include <QProcess>
 #include <QStringList>
@@ -10,25 +10,8 @@
 
 namespace tarv::bench {
 
-class BenchView : public SendView {
-public:
-    SendJob fields;
-    bool done = false;
-    QString status;
-    SendJob job() const override { return fields; }
-    void setStatus(const QString& text) override { status = text; }
-    void setPercent(const QString&) override {}
-    void setProgressWidth(int) override {}
-    void appendEcho(const QString&) override {}
-    void clearEcho() override {}
-    void setSendEnabled(bool) override {}
-    QObject* owner() override { return nullptr; }
-    void Chiudi_Programma(int) override { done = true; }
-    void failUnattended(const QString& text) override { status = text; }
-};
-
 // The job of one benchmark send: 20 MB attachment, one recipient, the program ending after it.
-void fillJob(BenchView& view, const QString& server, const QString& attachment);
+void fillJob(ConsoleView& view, const QString& server, const QString& attachment);
 
 // 20 MB of reproducible noise.
 void writeAttachment(const QString& path);

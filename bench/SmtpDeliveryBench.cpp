@@ -28,15 +28,15 @@ int sendOnce(const QString& port, const QString& file) {
     settings.Apri_Chiave_Programma();
     settings.Scrivi_Impostazione("PausaAllegati", "0");
     ProgramSettings::saveLargeAttachmentSetting("True");
-    BenchView view;
+    ConsoleView view;
     fillJob(view, "127.0.0.1", file);
     SmtpSession session(view, settings);
     session.setPort(quint16(port.toUInt()));
     session.setConnectivityTest([] { return true; });
     session.SendMimeConnect_Click();
-    if (!view.done)
-        std::fprintf(stderr, "velinor send failed: %s\n", qPrintable(view.status));
-    return view.done ? 0 : 1;
+    if (!view.completed)
+        std::fprintf(stderr, "velinor send failed: %s\n", qPrintable(view.outcome()));
+    return view.completed ? 0 : 1;
 }
 
 } // namespace

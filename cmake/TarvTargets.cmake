@@ -29,7 +29,8 @@ endfunction()
 
 # The environment of every test: the offscreen platform, the source and build folders and, in a
 # sanitizer build, the sanitizer settings (which the programs a test starts inherit).
-set(TARV_TEST_ENV "QT_QPA_PLATFORM=offscreen;TARV_SOURCE_DIR=${PROJECT_SOURCE_DIR};TARV_BUILD_DIR=${PROJECT_BINARY_DIR}")
+# No test reads or writes a machine store of the machine it runs on (TARV_MACHINE_DIR empty).
+set(TARV_TEST_ENV "TARV_MACHINE_DIR=;QT_QPA_PLATFORM=offscreen;TARV_SOURCE_DIR=${PROJECT_SOURCE_DIR};TARV_BUILD_DIR=${PROJECT_BINARY_DIR}")
 # No strict_string_checks: libxkbcommon's strndup of an unterminated buffer, which is valid,
 # would stop every program on an X display.
 if(TARV_SANITIZE)

@@ -2,13 +2,13 @@
 
 #include "AttachmentText.h"
 #include "ConsoleMessageBoxes.h"
+#include "ConsoleView.h"
 #include "ExitStatus.h"
 #include "HandOffClaim.h"
 #include "HandOffFile.h"
 #include "MessageText.h"
 #include "Paths.h"
 #include "ProgramSettings.h"
-#include "SendView.h"
 #include "SendmailMessage.h"
 #include "Services.h"
 #include "SmtpSession.h"
@@ -28,29 +28,17 @@ void say(std::FILE* err, const QString& text) {
     std::fflush(err);
 }
 
-// What the send shows on the compose window, kept for the end of the run.
-class ConsoleView : public SendView {
-public:
-    SendJob fields;
-    bool completed = false;
-    bool failed = false;
-    QString status;
-    QString failure;
-
-    SendJob job() const override { return fields; }
-    void setStatus(const QString& text) override { status = text; }
-    void setPercent(const QString&) override {}
-    void setProgressWidth(int) override {}
-    void appendEcho(const QString&) override {}
-    void clearEcho() override {}
-    void setSendEnabled(bool) override {}
-    QObject* owner() override { return nullptr; }
-    void Chiudi_Programma(int) override { completed = true; }
-    void failUnattended(const QString& text) override {
-        failed = true;
-        failure = text;
-    }
-};
+// A damaged store would read as settings never made: said as what it is, naming the file.
+bool damagedStore(const ProgramSettings& settings, std::FILE* err) {
+    const QString damage = settings.storeDamage();
+    if (damage.isEmpty())
+        return false;
+    say(err, QStringLiteral("le impostazioni non possono essere lette: %1. Spostare il file "
+                            "altrove (le impostazioni andranno inserite di nuovo) o "
+                            "ripristinarlo da una copia.")
+                 .arg(damage));
+    return true;
+}
 
 // Nobody answers: a box (none is expected in an unattended send) takes its safest button and
 // says so; no bell rings on the caller's terminal.
@@ -106,7 +94,7 @@ struct Sender {
                 continue;
             }
             const int status = view.failed ? session.exitStatus() : EX_SOFTWARE;
-            say(err, QStringLiteral("%1: %2").arg(r, view.failed ? view.failure : view.status));
+            say(err, QStringLiteral("%1: %2").arg(r, view.outcome()));
             o.notServed << r;
             o.status = ExitStatus::worse(o.status, status);
             // Only a refused recipient (RCPT TO) concerns that recipient alone.
@@ -133,6 +121,8 @@ QByteArray readInput(std::FILE* in, bool evenFromTerminal) {
 
 int run(const ScriptCommand& c, ProgramSettings& settings, const QByteArray& input,
         std::FILE* err) {
+    if (damagedStore(settings, err))
+        return EX_CONFIG;
     settings.Apri_Chiave_Programma();
     SendJob job;
     job.server =
@@ -192,6 +182,8 @@ int runWithoutDisplay(ProgramSettings& settings, const QString& handOffPath, std
     const QString noDisplay =
         QStringLiteral("nessuno schermo disponibile (DISPLAY o WAYLAND_DISPLAY): la finestra non "
                        "può essere mostrata.");
+    if (damagedStore(settings, err))
+        return EX_CONFIG;
     settings.Registra_Percorso();
     settings.Apri_Chiave_Programma();
     SendJob job;
@@ -201,16 +193,11 @@ int runWithoutDisplay(ProgramSettings& settings, const QString& handOffPath, std
     // The message as the compose window's start-up takes it: the hand-off file when it exists
     // and may be trusted, else the stored settings.
     const HandOffFile handOff(handOffPath);
-    bool useHandOff = handOff.exists();
-    QString refusal;
-    if (useHandOff) {
-        const QString reason = handOff.distrustReason();
-        if (!reason.isEmpty()) {
-            useHandOff = false;
-            refusal = QStringLiteral("il file %1 non è stato usato perché %2.")
-                          .arg(handOff.path(), reason);
-        }
-    }
+    QString reason, refusal;
+    const bool useHandOff = handOff.usable(&reason);
+    if (!reason.isEmpty())
+        refusal =
+            QStringLiteral("il file %1 non è stato usato perché %2.").arg(handOff.path(), reason);
     // Taken for this run as the compose window's start-up takes it (HandOffClaim): used up
     // by a completed send, given back otherwise, less the recipients already served.
     HandOffClaim claim;
@@ -262,14 +249,12 @@ int runWithoutDisplay(ProgramSettings& settings, const QString& handOffPath, std
     session.SendMimeConnect_Click();
     if (view.completed && !view.failed) {
         // The hand-off is used up; a file start-up refused stays as it is.
-        if (claim.isTaken())
-            claim.consume();
-        else if (useHandOff && handOff.exists())
-            handOff.remove();
+        if (useHandOff)
+            HandOffFile::useUp(claim, handOffPath);
         return EX_OK;
     }
     giveBack.served = session.recipientIndex();
-    say(err, view.failed ? view.failure : view.status);
+    say(err, view.outcome());
     QStringList served, notServed;
     for (int i = 0; i < job.recipients.size(); ++i) {
         const QString r = MessageText::trimBlanks(job.recipients[i]);

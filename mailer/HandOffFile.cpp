@@ -1,5 +1,6 @@
 #include "HandOffFile.h"
 
+#include "HandOffClaim.h"
 #include "HandOffText.h"
 #include "Paths.h"
 #include "ProfileFile.h"
@@ -15,7 +16,13 @@ namespace tarv {
 HandOffFile::HandOffFile(QString path) : m_path(std::move(path)) {}
 
 HandOffFile HandOffFile::besideExecutable() {
-    return HandOffFile(Paths::executableDirectory() + QStringLiteral("/Default.ini"));
+    // Installed for every user of the machine (the packages' /usr/bin), the mailer reads the
+    // hand-off of the user who runs it, in that user's system directory, where Invia_File
+    // writes it. A per-user install lives in the system directory itself.
+    const QString dir = Paths::executableDirectory();
+    return HandOffFile(
+        (dir == Paths::installedProgramsDirectory() ? Paths::systemDirectory() : dir) +
+        QStringLiteral("/Default.ini"));
 }
 
 bool HandOffFile::exists() const {
@@ -46,8 +53,25 @@ QString HandOffFile::distrustReason() const {
     return QString();
 }
 
+bool HandOffFile::usable(QString* refused) const {
+    if (!exists())
+        return false;
+    *refused = distrustReason();
+    return refused->isEmpty();
+}
+
 bool HandOffFile::remove() const {
     return QFile::remove(m_path);
+}
+
+void HandOffFile::useUp(HandOffClaim& claim, const QString& handOffPath) {
+    if (claim.isTaken()) {
+        claim.consume();
+        return;
+    }
+    const HandOffFile inPlace(handOffPath);
+    if (inPlace.exists())
+        inPlace.remove();
 }
 
 } // namespace tarv

@@ -1,14 +1,24 @@
 #include "ProgramSettings.h"
 
 #include "AppSettings.h"
+#include "RegistryStore.h"
+#include "Services.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
 namespace tarv {
 
-ProgramSettings::ProgramSettings(RegistryStore* store) : m_regitro(store) {
+ProgramSettings::ProgramSettings(RegistryStore* store) : m_regitro(store), m_store(store) {
     m_regitro.storesValueType = true;
+}
+
+QString ProgramSettings::storeDamage() const {
+    RegistryStore& store = m_store ? *m_store : *Services::current().registry;
+    if (store.openKey(RegistryObject::CURRENT_USER, QString()) != RegStatus::StoreDamaged ||
+        !store.lastFailureIsDamage())
+        return QString();
+    return store.lastError();
 }
 
 void ProgramSettings::Registra_Percorso() {

@@ -27,12 +27,17 @@ public:
 
     RegistryObject& Regitro() { return m_regitro; }
 
+    // Why the user's registry store cannot hold the settings (a damaged file, named), or
+    // empty when it can.
+    QString storeDamage() const;
+
     // The large-attachment question ("Troppo grande" under the title Velinor, section Settaggi).
     static QString largeAttachmentSetting();
     static bool saveLargeAttachmentSetting(const QString& value);
 
 private:
     RegistryObject m_regitro;
+    RegistryStore* m_store;
 };
 
 } // namespace tarv

@@ -7,7 +7,7 @@
 //   nothing                                 the compose window and its start-up; with no
 //                                           display, the hand-off's unattended send alone
 #include "ConsoleSend.h"
-#include "DisplayProbe.h"
+#include "GuiPlatform.h"
 #include "HandOffFile.h"
 #include "Impostazioni.h"
 #include "Iniziale.h"
@@ -67,8 +67,7 @@ int main(int argc, char** argv) {
         break;
     }
 
-    tarv::DisplayProbe display;
-    if (!display.available()) {
+    if (!tarv::GuiPlatform::find().available()) {
         if (command.mode == Mode::Settings) {
             say(QStringLiteral("nessuno schermo disponibile (DISPLAY o WAYLAND_DISPLAY): la "
                                "finestra delle impostazioni non può essere mostrata."));
@@ -81,7 +80,6 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    display.release(); // the application holds a connection of its own now
     QApplication::setApplicationName(QStringLiteral("Velinor"));
     QApplication::setDesktopFileName(QStringLiteral("velinor"));
     tarv::installWidgetServices(app);

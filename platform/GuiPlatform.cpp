@@ -6,12 +6,16 @@
 
 #include <dlfcn.h>
 
+#include <mutex>
+
 namespace tarv {
 
 namespace {
 
 // Opens the X display as Qt's xcb plugin would (authorisation included), through the same
-// library the plugin uses, and closes it again.
+// library the plugin uses. A display that answers stays open while the process runs: an X
+// server resets when its last client leaves (an Xvfb started for a script has no other), and
+// the connection Qt opens next, refused during the reset, would end the process.
 bool xDisplayAnswers(const QByteArray& display) {
     void* xcb = ::dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
     if (!xcb)
@@ -22,15 +26,28 @@ bool xDisplayAnswers(const QByteArray& display) {
     const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
     const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
     const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
-    bool answers = false;
-    if (connect && hasError && disconnect) {
-        void* c = connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
-        answers = c && hasError(c) == 0;
+    if (!connect || !hasError || !disconnect) {
+        ::dlclose(xcb);
+        return false;
+    }
+    void* c = connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
+    const bool answers = c && hasError(c) == 0;
+    if (!answers) {
         if (c)
             disconnect(c);
+        ::dlclose(xcb);
+        return false;
     }
-    ::dlclose(xcb);
-    return answers;
+    // One connection kept at a time: the one before goes once the new one holds the server.
+    static std::mutex keptLock;
+    static void* kept = nullptr;
+    const std::lock_guard<std::mutex> hold(keptLock);
+    if (kept) {
+        disconnect(kept);
+        ::dlclose(xcb); // the kept connection holds the library already
+    }
+    kept = c;
+    return true;
 }
 
 // Qt passes over a Wayland platform whose plugin is not installed.

@@ -28,6 +28,25 @@ QString Paths::systemDirectory() {
     return dir;
 }
 
+QString Paths::machineDirectory() {
+    if (qEnvironmentVariableIsSet("TARV_MACHINE_DIR"))
+        return qEnvironmentVariable("TARV_MACHINE_DIR");
+    return QStringLiteral(TARV_MACHINE_DIR_DEFAULT);
+}
+
+RegistryStore::MachineStore Paths::machineStore() {
+    const QString choice = qEnvironmentVariable("TARV_MACHINE_STORE");
+    if (choice == QLatin1String("user"))
+        return RegistryStore::MachineStore::User;
+    if (choice == QLatin1String("system"))
+        return RegistryStore::MachineStore::System;
+    return RegistryStore::MachineStore::Automatic;
+}
+
+QString Paths::installedProgramsDirectory() {
+    return QStringLiteral(TARV_INSTALL_BINDIR);
+}
+
 QString Paths::executableDirectory() {
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RegistryStore.h"
+
 #include <QString>
 
 namespace tarv {
@@ -11,6 +13,15 @@ public:
     static QString windowsDirectory();
     // <Windows directory>/system, where the mailer is installed.
     static QString systemDirectory();
+    // The machine's own folder, whose registry/machine.db the administrator writes and every
+    // user reads: $TARV_MACHINE_DIR when set (empty: the machine has none), else the folder
+    // this build was made for (/var/lib/tarv for the packages). Never created here.
+    static QString machineDirectory();
+    // Which machine store the machine roots use: $TARV_MACHINE_STORE "user" or "system",
+    // else the automatic choice (see RegistryStore).
+    static RegistryStore::MachineStore machineStore();
+    // Where this build installs its programs for every user (the packages' /usr/bin).
+    static QString installedProgramsDirectory();
     // The directory of the running executable (symbolic links resolved).
     static QString executableDirectory();
     // True when the path's attributes can be read; a directory counts.

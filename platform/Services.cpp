@@ -112,7 +112,8 @@ Services& storage() {
 Services& Services::current() {
     Services& s = storage();
     if (!s.registry) {
-        static RegistryStore store(Paths::windowsDirectory());
+        static RegistryStore store(Paths::windowsDirectory(), Paths::machineDirectory(),
+                                   Paths::machineStore());
         s.registry = &store;
     }
     if (!s.messageBoxes) {

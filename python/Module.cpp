@@ -3,7 +3,6 @@
 #include "TarvPython.h"
 
 #include "CallOperation.h"
-#include "Collection.h"
 #include "ComPtr.h"
 #include "Conversions.h"
 #include "Creation.h"
@@ -166,18 +165,6 @@ PyObject* withEvents(PyObject*, PyObject* const* args, Py_ssize_t n) {
 
 // ---- python3 -m tarv: tarv-call's operations --------------------------------------------
 
-QString textOf(const Variant& v) {
-    const Variant d = v.dereferenced();
-    if (d.isNull())
-        return QStringLiteral("Null");
-    QString t;
-    if (toText(d, &t))
-        return t;
-    if (d.type() == VT_ERROR)
-        return QStringLiteral("Errore 0x%1").arg(uint32_t(d.toError()), 8, 16, QLatin1Char('0'));
-    return QStringLiteral("(oggetto)");
-}
-
 void print(const QString& line, FILE* to = stdout) {
     std::fprintf(to, "%s\n", line.toLocal8Bit().constData());
 }
@@ -235,44 +222,15 @@ PyObject* runOperations(PyObject*, PyObject* const* args, Py_ssize_t n) {
             }
             continue;
         }
-        std::vector<Variant> values;
-        values.reserve(op.args.size());
-        std::vector<Variant> callArgs;
-        for (const auto& a : op.args) {
-            values.push_back(a ? *a : Variant());
-            callArgs.push_back(a ? Variant::byRef(&values.back()) : Variant::missing());
-        }
-        const std::vector<Variant> before = values;
-        Variant result;
-        if (FAILED(invokeByName(object.get(), op.name, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                callArgs, &result, &failure))) {
+        QStringList lines;
+        const MemberInfo* member = nullptr;
+        if (FAILED(callOperation(object.get(), info, op, &lines, &member, &failure))) {
             print(errorText(failure), stderr);
             status = 1;
             break;
         }
-        const MemberInfo* member = nullptr;
-        if (info) {
-            const DISPID id = info->idOfName(op.name);
-            member = info->find(id, MemberKind::Method);
-            if (!member)
-                member = info->find(id, MemberKind::PropertyGet);
-        }
-        if (!member || member->result != VT_VOID) {
-            std::vector<Variant> items;
-            if (result.type() == VT_DISPATCH && result.toDispatch() &&
-                SUCCEEDED(collectionItems(result.toDispatch(), &items)))
-                for (const Variant& item : items)
-                    print(textOf(item));
-            else
-                print(textOf(result));
-        }
-        for (size_t k = 0; k < values.size(); ++k) {
-            if (!op.args[k] || textOf(values[k]) == textOf(before[k]))
-                continue;
-            const QString name = member && k < member->params.size() ? member->params[k].name
-                                                                     : QString::number(k + 1);
-            print(QStringLiteral("%1 -> %2").arg(name, textOf(values[k])));
-        }
+        for (const QString& line : lines)
+            print(line);
     }
     std::fflush(stdout);
     Py_END_ALLOW_THREADS return PyLong_FromLong(status);

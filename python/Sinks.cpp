@@ -38,6 +38,22 @@ QString takePythonError() {
     return text;
 }
 
+// The arguments of a call in the order they were written (DISPPARAMS holds them last first);
+// null with the Python error set when one has no Python value.
+PyObject* argumentTuple(const DISPPARAMS* params) {
+    const uint32_t n = params ? params->cArgs : 0;
+    PyObject* args = PyTuple_New(n);
+    for (uint32_t i = 0; args && i < n; ++i) {
+        PyObject* v = fromVariant(params->rgvarg[n - 1 - i]);
+        if (!v) {
+            Py_CLEAR(args);
+            break;
+        }
+        PyTuple_SET_ITEM(args, i, v);
+    }
+    return args;
+}
+
 // An IDispatch with its count; the Python object is touched only with the interpreter lock.
 class PythonBase : public IDispatch {
 public:
@@ -165,15 +181,7 @@ private:
             return fromPython(excep);
         if ((flags & DISPATCH_METHOD) && PyCallable_Check(attr) &&
             (n > 0 || !(flags & DISPATCH_PROPERTYGET))) {
-            PyObject* args = PyTuple_New(n);
-            for (uint32_t i = 0; args && i < n; ++i) {
-                PyObject* v = fromVariant(params->rgvarg[n - 1 - i]);
-                if (!v) {
-                    Py_CLEAR(args);
-                    break;
-                }
-                PyTuple_SET_ITEM(args, i, v);
-            }
+            PyObject* args = argumentTuple(params);
             PyObject* r = args ? PyObject_Call(attr, args, nullptr) : nullptr;
             Py_XDECREF(args);
             Py_DECREF(attr);
@@ -253,16 +261,7 @@ private:
             PyErr_Clear();
             return S_OK;
         }
-        const uint32_t n = params ? params->cArgs : 0;
-        PyObject* args = PyTuple_New(n);
-        for (uint32_t i = 0; args && i < n; ++i) {
-            PyObject* v = fromVariant(params->rgvarg[n - 1 - i]);
-            if (!v) {
-                Py_CLEAR(args);
-                break;
-            }
-            PyTuple_SET_ITEM(args, i, v);
-        }
+        PyObject* args = argumentTuple(params);
         PyObject* r = args ? PyObject_Call(fn, args, nullptr) : nullptr;
         Py_XDECREF(args);
         Py_DECREF(fn);

@@ -1,5 +1,9 @@
 #include "CallOperation.h"
 
+#include "Collection.h"
+#include "Conversions.h"
+#include "DispatchCall.h"
+
 #include <QStringList>
 
 #include <charconv>
@@ -206,6 +210,61 @@ bool parseOperation(const QString& text, const EnumLookup& enums, CallOperation*
         op->args.emplace_back(std::move(v));
     }
     return true;
+}
+
+QString resultText(const Variant& value) {
+    const Variant d = value.dereferenced();
+    if (d.isNull())
+        return QStringLiteral("Null");
+    QString t;
+    if (com::toText(d, &t))
+        return t;
+    if (d.type() == com::VT_ERROR)
+        return QStringLiteral("Errore 0x%1").arg(uint32_t(d.toError()), 8, 16, QLatin1Char('0'));
+    return QStringLiteral("(oggetto)");
+}
+
+com::HRESULT callOperation(com::IDispatch* object, const com::InterfaceInfo* info,
+                           const CallOperation& op, QStringList* lines,
+                           const com::MemberInfo** member, com::ErrorInfo* failure) {
+    std::vector<Variant> values;
+    values.reserve(op.args.size());
+    std::vector<Variant> callArgs;
+    for (const auto& a : op.args) {
+        values.push_back(a ? *a : Variant());
+        callArgs.push_back(a ? Variant::byRef(&values.back()) : Variant::missing());
+    }
+    const std::vector<Variant> before = values;
+    Variant result;
+    const com::HRESULT hr =
+        com::invokeByName(object, op.name, com::DISPATCH_METHOD | com::DISPATCH_PROPERTYGET,
+                          callArgs, &result, failure);
+    *member = nullptr;
+    if (com::FAILED(hr))
+        return hr;
+    if (info) {
+        const com::DISPID id = info->idOfName(op.name);
+        *member = info->find(id, com::MemberKind::Method);
+        if (!*member)
+            *member = info->find(id, com::MemberKind::PropertyGet);
+    }
+    if (!*member || (*member)->result != com::VT_VOID) {
+        std::vector<Variant> items;
+        if (result.type() == com::VT_DISPATCH && result.toDispatch() &&
+            com::SUCCEEDED(com::collectionItems(result.toDispatch(), &items)))
+            for (const Variant& item : items)
+                *lines << resultText(item);
+        else
+            *lines << resultText(result);
+    }
+    for (size_t k = 0; k < values.size(); ++k) {
+        if (!op.args[k] || resultText(values[k]) == resultText(before[k]))
+            continue;
+        const QString name = *member && k < (*member)->params.size() ? (*member)->params[k].name
+                                                                     : QString::number(k + 1);
+        *lines << QStringLiteral("%1 -> %2").arg(name, resultText(values[k]));
+    }
+    return hr;
 }
 
 } // namespace tarv

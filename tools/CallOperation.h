@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ErrorInfo.h"
+#include "MemberTable.h"
 #include "Variant.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -31,5 +34,18 @@ using EnumLookup = std::function<bool(const QString& name, int32_t* value)>;
 bool parseLiteral(const QString& text, const EnumLookup& enums, com::Variant* out, QString* error);
 bool parseOperation(const QString& text, const EnumLookup& enums, CallOperation* op,
                     QString* error);
+
+// A result or argument as the hosts print it: its text in the user's locale, "Null", the
+// error number of an error value, "(oggetto)" for an object.
+QString resultText(const com::Variant& value);
+
+// Runs a Get operation on the object, every argument by reference, so that the values the
+// member changes come back. On success `lines` holds what the hosts print, in order: the result
+// (one line per item of a collection), unless the member is a Sub, then every by-reference
+// argument the member changed as "name -> value"; `member` is the member found in the type
+// information, null without it.
+com::HRESULT callOperation(com::IDispatch* object, const com::InterfaceInfo* info,
+                           const CallOperation& op, QStringList* lines,
+                           const com::MemberInfo** member, com::ErrorInfo* failure);
 
 } // namespace tarv

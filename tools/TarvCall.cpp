@@ -12,7 +12,6 @@
 // need a window fail.
 #include "CallOperation.h"
 
-#include "Collection.h"
 #include "ComPtr.h"
 #include "Conversions.h"
 #include "Creation.h"
@@ -40,6 +39,7 @@ void usage(FILE* out) {
     std::fputs(
         "Uso: tarv-call [--console] ID OPERAZIONE...\n"
         "     tarv-call ID --help\n"
+        "     tarv-call --help | --version\n"
         "Crea un oggetto dall'identificatore di programma (TarvUtility.Math) o di classe\n"
         "({...}) e vi applica le operazioni nell'ordine:\n"
         "  Nome=valore        imposta una proprietà\n"
@@ -153,33 +153,18 @@ void printHelp(const QString& id, const InterfaceInfo* info) {
         }
 }
 
-QString textOf(const Variant& v) {
-    const Variant d = v.dereferenced();
-    if (d.isNull())
-        return QStringLiteral("Null");
-    QString t;
-    if (toText(d, &t))
-        return t;
-    if (d.type() == VT_ERROR)
-        return QStringLiteral("Errore 0x%1").arg(uint32_t(d.toError()), 8, 16, QLatin1Char('0'));
-    return QStringLiteral("(oggetto)");
-}
-
-void printResult(const Variant& result) {
-    if (result.type() == VT_DISPATCH && result.toDispatch()) {
-        std::vector<Variant> items;
-        if (SUCCEEDED(collectionItems(result.toDispatch(), &items))) {
-            for (const Variant& item : items)
-                std::printf("%s\n", textOf(item).toLocal8Bit().constData());
-            return;
-        }
-    }
-    std::printf("%s\n", textOf(result).toLocal8Bit().constData());
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
+    // Help and version need no display, nor the user's registry.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        usage(stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tarv-call (Tarv) %s\n", TARV_VERSION);
+        return 0;
+    }
     const bool console = argc > 1 && std::strcmp(argv[1], "--console") == 0;
     // A display that is named but cannot be opened (gone, or not ours) would end the program
     // inside Qt: the call goes on as a console host instead.
@@ -244,37 +229,14 @@ int main(int argc, char** argv) {
             continue;
         }
         // Every argument goes by reference, so that values the member changes come back.
-        std::vector<Variant> values;
-        values.reserve(op.args.size());
-        std::vector<Variant> callArgs;
-        for (const auto& a : op.args) {
-            values.push_back(a ? *a : Variant());
-            callArgs.push_back(a ? Variant::byRef(&values.back()) : Variant::missing());
-        }
-        const std::vector<Variant> before = values;
-        Variant result;
-        if (FAILED(invokeByName(object.get(), op.name, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                callArgs, &result, &failure))) {
+        QStringList lines;
+        const MemberInfo* member = nullptr;
+        if (FAILED(callOperation(object.get(), info, op, &lines, &member, &failure))) {
             printError(failure);
             return 1;
         }
-        const MemberInfo* member = nullptr;
-        if (info) {
-            const DISPID memberId = info->idOfName(op.name);
-            member = info->find(memberId, MemberKind::Method);
-            if (!member)
-                member = info->find(memberId, MemberKind::PropertyGet);
-        }
-        if (!member || member->result != VT_VOID)
-            printResult(result);
-        for (size_t k = 0; k < values.size(); ++k) {
-            if (!op.args[k] || textOf(values[k]) == textOf(before[k]))
-                continue;
-            const QString name = member && k < member->params.size() ? member->params[k].name
-                                                                     : QString::number(k + 1);
-            std::printf("%s -> %s\n", name.toLocal8Bit().constData(),
-                        textOf(values[k]).toLocal8Bit().constData());
-        }
+        for (const QString& line : lines)
+            std::printf("%s\n", line.toLocal8Bit().constData());
         // A method that shows its failures in a window of its own (Zip.Zippa) ends without an
         // error; the class keeps the outcome in its hidden Esito.
         std::vector<Variant> none;

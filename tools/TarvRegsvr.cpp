@@ -16,9 +16,20 @@ using namespace tarv::com;
 namespace {
 
 void usage(FILE* out) {
-    std::fputs("Uso: tarv-regsvr [-u] LIBRERIA\n"
+    std::fputs("Uso: tarv-regsvr [-u] [--user | --system] LIBRERIA\n"
                "Registra la libreria di componenti LIBRERIA (un file .so) nel registro;\n"
-               "con -u ne toglie le voci.\n",
+               "con -u ne toglie le voci.\n"
+               "\n"
+               "  -u         toglie la registrazione\n"
+               "  --user     nel registro dell'utente ($TARV_WINDIR/registry/machine.db),\n"
+               "             anche dove la macchina ha un registro suo\n"
+               "  --system   nel registro della macchina (/var/lib/tarv/registry/machine.db):\n"
+               "             solo l'amministratore\n"
+               "  --help     mostra questo aiuto\n"
+               "  --version  mostra la versione\n"
+               "\n"
+               "Senza --user né --system: nel registro dell'utente se esiste, altrimenti in\n"
+               "quello della macchina se esiste, altrimenti in uno nuovo dell'utente.\n",
                out);
 }
 
@@ -40,8 +51,16 @@ int main(int argc, char** argv) {
             usage(stdout);
             return 0;
         }
+        if (a == QLatin1String("--version")) {
+            std::printf("tarv-regsvr (Tarv) %s\n", TARV_VERSION);
+            return 0;
+        }
         if (a == QLatin1String("-u") || a == QLatin1String("/u")) {
             unregister = true;
+        } else if (a == QLatin1String("--user") || a == QLatin1String("--system")) {
+            // The libraries read the store through the process's services, which take the
+            // choice from the environment.
+            qputenv("TARV_MACHINE_STORE", a == QLatin1String("--user") ? "user" : "system");
         } else if (a.startsWith(QLatin1Char('-')) || !library.isEmpty()) {
             usage(stderr);
             return 2;

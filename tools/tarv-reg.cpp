@@ -26,7 +26,12 @@ const char* const kUsage = R"(Uso: tarv-reg VERBO ARGOMENTI
 CHIAVE si scrive con la radice, per intero o abbreviata (HKCU, HKLM, HKCR, HKU), e le
 sottochiavi separate da "\", per esempio HKCU\Software\Orvid\Velinor.
 /ve indica il valore predefinito, /va tutti i valori della chiave, /f non chiede conferma.
-Il registro si trova in $TARV_WINDIR/registry.
+Il registro si trova in $TARV_WINDIR/registry; HKLM e HKCR, dove la macchina ha un
+registro suo (/var/lib/tarv/registry/machine.db), in quello, che solo l'amministratore
+modifica, se l'utente non ne ha uno proprio.
+
+  --help     mostra questo aiuto
+  --version  mostra la versione
 )";
 
 const QString kNotFound = QStringLiteral(
@@ -259,6 +264,10 @@ int importFile(RegistryStore& store, const QString& path) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && args[0] == QLatin1String("--version")) {
+        std::printf("tarv-reg (Tarv) %s\n", TARV_VERSION);
+        return 0;
+    }
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("/?")) {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 1 : 0;

@@ -8,6 +8,7 @@
 #include "HandOffClaim.h"
 #include "HandOffText.h"
 #include "MessageBoxes.h"
+#include "Paths.h"
 #include "ProfileFile.h"
 #include "Services.h"
 #include "SessionControl.h"
@@ -201,7 +202,11 @@ HRESULT Altro::Invia_File(QString* FileDaInviare, QString* Dest, QString* Sogget
     shell->DyrSistema(&dir);
     const QString file = dir + QStringLiteral("Default.ini");
     const QByteArray fileName = QFile::encodeName(file);
-    const QString program = dir + QStringLiteral("velinor");
+    // The user's own mailer (a per-user install), else the one installed for every user.
+    QString program = dir + QStringLiteral("velinor");
+    if (const QString shared = Paths::installedProgramsDirectory() + QStringLiteral("/velinor");
+        !QFileInfo(program).isFile() && QFileInfo(shared).isFile())
+        program = shared;
     const auto fail = [this](int number, const QString& why) {
         return raise(controlError(number), QStringLiteral("Invia_File: %1").arg(why));
     };

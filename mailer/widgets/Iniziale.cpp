@@ -189,6 +189,28 @@ void Iniziale::buildLayout() {
 }
 
 void Iniziale::Apertura() {
+    // A damaged store would pass for a first run, and every setting typed would then be lost.
+    const QString damage = m_settings.storeDamage();
+    if (!damage.isEmpty()) {
+        const QString text =
+            QStringLiteral("Le impostazioni di Velinor non possono essere lette né salvate: %1. "
+                           "Spostare il file altrove (le impostazioni andranno inserite di nuovo) "
+                           "o ripristinarlo da una copia, poi avviare di nuovo Velinor.")
+                .arg(damage);
+        std::fprintf(stderr, "velinor: %s\n", text.toLocal8Bit().constData());
+        const HandOffFile handOff(handOffPath());
+        const QString dati = QStringLiteral("Dati");
+        const bool unattended =
+            handOff.exists() && handOff.distrustReason().isEmpty() &&
+            handOff.Leggi_Ini(dati, QStringLiteral("Nascosto")) == QLatin1String("True") &&
+            handOff.Leggi_Ini(dati, QStringLiteral("Esci")) == QLatin1String("True");
+        if (!unattended)
+            Services::current().messageBoxes->show(text, MsgButtons::Ok, MsgIcon::Critical,
+                                                   QStringLiteral("Velinor"), this);
+        close();
+        endProgram(1);
+        return;
+    }
     // The hand-off is taken before anything here may wait for the user, so that its writer
     // learns at once that it was read (HandOffClaim); a file start-up will not trust stays.
     if (HandOffFile(handOffPath()).distrustReason().isEmpty())
@@ -217,18 +239,13 @@ void Iniziale::Apertura() {
     }
 
     const HandOffFile handOff(m_handOff.isTaken() ? m_handOff.path() : handOffPath());
-    bool useHandOff = handOff.exists();
-    QString refusal;
-    if (useHandOff) {
-        const QString reason = handOff.distrustReason();
-        if (!reason.isEmpty()) {
-            useHandOff = false;
-            refusal = QStringLiteral("Il file %1 non è stato usato perché %2: il messaggio è stato "
-                                     "preparato dalle impostazioni e non verrà spedito "
-                                     "automaticamente da quel file.")
-                          .arg(handOff.path(), reason);
-        }
-    }
+    QString reason, refusal;
+    const bool useHandOff = handOff.usable(&reason);
+    if (!reason.isEmpty())
+        refusal = QStringLiteral("Il file %1 non è stato usato perché %2: il messaggio è stato "
+                                 "preparato dalle impostazioni e non verrà spedito "
+                                 "automaticamente da quel file.")
+                      .arg(handOff.path(), reason);
     m_handOffRead = useHandOff;
     QString attachmentText;
     if (useHandOff) {
@@ -285,13 +302,8 @@ void Iniziale::Chiudi_Programma(int exitStatus) {
     m_session->closeConnection();
     // Only the hand-off that this run trusted and read is used up; a file start-up refused
     // may be another user's and stays as it is.
-    if (m_handOffRead && m_handOff.isTaken()) {
-        m_handOff.consume();
-    } else {
-        const HandOffFile handOff(handOffPath());
-        if (m_handOffRead && handOff.exists())
-            handOff.remove();
-    }
+    if (m_handOffRead)
+        HandOffFile::useUp(m_handOff, handOffPath());
     close();
     endProgram(exitStatus);
 }

@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <map>
 #include <mutex>
+#include <utility>
 
 namespace tarv::com {
 
@@ -28,15 +29,31 @@ std::map<QString, Library>& libraries() {
     return libs;
 }
 
+// Why a registration could not be read, when the store itself is at fault: a damaged store
+// is said as such (naming the file), not as a class that is not registered.
+thread_local QString g_storeFault;
+
 bool readDefault(const QString& key, QString* data) {
     uint32_t type = 0;
     QByteArray bytes;
-    if (Services::current().registry->queryValue(RegistryStore::ClassesRoot, key, QString(), &type,
-                                                 &bytes) != RegStatus::Ok ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
+    RegistryStore& store = *Services::current().registry;
+    const RegStatus status =
+        store.queryValue(RegistryStore::ClassesRoot, key, QString(), &type, &bytes);
+    if (status == RegStatus::StoreDamaged)
+        g_storeFault = store.lastError();
+    if (status != RegStatus::Ok || (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
     *data = RegistryStore::stringFromData(bytes);
     return true;
+}
+
+// The description of a failed look-up: the standard text and what was looked for, or the
+// store's fault.
+QString lookupFailure(HRESULT hr, const QString& what) {
+    QString text = QStringLiteral("%1: %2").arg(standardDescription(hr), what);
+    if (!g_storeFault.isEmpty())
+        text += QStringLiteral(" (%1)").arg(std::exchange(g_storeFault, QString()));
+    return text;
 }
 
 } // namespace
@@ -45,21 +62,20 @@ HRESULT clsidFromProgId(const QString& progId, CLSID* clsid) {
     if (!clsid)
         return E_POINTER;
     QString text;
+    g_storeFault.clear();
     if (progId.isEmpty() || progId.contains(QLatin1Char('\\')) ||
         !readDefault(progId + QStringLiteral("\\Clsid"), &text) || !GUID::parse(text, clsid))
-        return fail(CO_E_CLASSSTRING,
-                    QStringLiteral("%1: %2").arg(standardDescription(CO_E_CLASSSTRING), progId));
+        return fail(CO_E_CLASSSTRING, lookupFailure(CO_E_CLASSSTRING, progId));
     return S_OK;
 }
 
 HRESULT progIdFromClsid(REFCLSID clsid, QString* progId) {
     if (!progId)
         return E_POINTER;
+    g_storeFault.clear();
     if (!readDefault(QStringLiteral("CLSID\\") + clsid.toString() + QStringLiteral("\\ProgID"),
                      progId))
-        return fail(REGDB_E_CLASSNOTREG,
-                    QStringLiteral("%1: %2").arg(standardDescription(REGDB_E_CLASSNOTREG),
-                                                 clsid.toString()));
+        return fail(REGDB_E_CLASSNOTREG, lookupFailure(REGDB_E_CLASSNOTREG, clsid.toString()));
     return S_OK;
 }
 
@@ -68,13 +84,12 @@ HRESULT getClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
         return E_POINTER;
     *ppv = nullptr;
     QString path;
+    g_storeFault.clear();
     if (!readDefault(QStringLiteral("CLSID\\") + clsid.toString() +
                          QStringLiteral("\\InprocServer32"),
                      &path) ||
         path.isEmpty())
-        return fail(REGDB_E_CLASSNOTREG,
-                    QStringLiteral("%1: %2").arg(standardDescription(REGDB_E_CLASSNOTREG),
-                                                 clsid.toString()));
+        return fail(REGDB_E_CLASSNOTREG, lookupFailure(REGDB_E_CLASSNOTREG, clsid.toString()));
 
     GetClassObjectFn entry = nullptr;
     {

@@ -4,6 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
 namespace tarv {
 
 TestWindowsDir::TestWindowsDir()
@@ -33,6 +39,18 @@ QString TestWindowsDir::write(const QString& name, const QByteArray& content) co
 QByteArray TestWindowsDir::read(const QString& fullPath) {
     QFile f(fullPath);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int openWhenRead(const QString& fifo) {
+    for (int i = 0; i < 2000; ++i) {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            return fd;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
 }
 
 } // namespace tarv

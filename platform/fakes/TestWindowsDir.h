@@ -57,6 +57,10 @@ private:
     std::unique_ptr<ScopedServices> m_scope;
 };
 
+// Opens a pipe for writing once its reader has opened it (a writer that opened it first would
+// block for ever when the reader never comes); -1 when none comes within 20 s.
+int openWhenRead(const QString& fifo);
+
 // A test fixture holding a TestWindowsDir.
 class WindowsDirTest : public ::testing::Test {
 protected:

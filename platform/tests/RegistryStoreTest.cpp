@@ -3,7 +3,11 @@
 
 #include <QFile>
 
+#include <functional>
+
+#include <csignal>
 #include <gmock/gmock.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,11 +69,14 @@ TEST_F(RegistryStoreTest, NamesStartingWithU_FEFFComeBackWhole) {
 TEST_F(RegistryStoreTest, ValuesTypesEmptyStringsAndEnumerationOrder) {
     ASSERT_EQ(reg.createKey(HKCU, "K"), RegStatus::Ok);
     EXPECT_EQ(reg.setValue(HKCU, "Missing", "a", REG_SZ, "x"), RegStatus::NotFound);
-    ASSERT_EQ(reg.setValue(HKCU, "K", "Zeta", REG_SZ, RegistryStore::stringData("àèì")), RegStatus::Ok);
-    ASSERT_EQ(reg.setValue(HKCU, "K", "alpha", REG_DWORD, RegistryStore::dwordData(0xffffffffu)), RegStatus::Ok);
+    ASSERT_EQ(reg.setValue(HKCU, "K", "Zeta", REG_SZ, RegistryStore::stringData("àèì")),
+              RegStatus::Ok);
+    ASSERT_EQ(reg.setValue(HKCU, "K", "alpha", REG_DWORD, RegistryStore::dwordData(0xffffffffu)),
+              RegStatus::Ok);
     ASSERT_EQ(reg.setValue(HKCU, "K", "", REG_SZ, RegistryStore::stringData("")), RegStatus::Ok);
     // Rewriting under another spelling keeps the first spelling and the place.
-    ASSERT_EQ(reg.setValue(HKCU, "K", "ZETA", REG_SZ, RegistryStore::stringData("new")), RegStatus::Ok);
+    ASSERT_EQ(reg.setValue(HKCU, "K", "ZETA", REG_SZ, RegistryStore::stringData("new")),
+              RegStatus::Ok);
 
     uint32_t type = 0;
     QByteArray data;
@@ -91,7 +98,8 @@ TEST_F(RegistryStoreTest, ValuesTypesEmptyStringsAndEnumerationOrder) {
 
 TEST_F(RegistryStoreTest, KeyWithSubkeysIsNotDeletedAndValuesGoWithTheKey) {
     ASSERT_EQ(reg.createKey(HKCU, "A\\B"), RegStatus::Ok);
-    ASSERT_EQ(reg.setValue(HKCU, "A\\B", "v", REG_SZ, RegistryStore::stringData("1")), RegStatus::Ok);
+    ASSERT_EQ(reg.setValue(HKCU, "A\\B", "v", REG_SZ, RegistryStore::stringData("1")),
+              RegStatus::Ok);
     EXPECT_EQ(reg.deleteKey(HKCU, "A"), RegStatus::AccessDenied);
     EXPECT_EQ(reg.deleteKey(HKCU, "A\\B"), RegStatus::Ok);
     EXPECT_EQ(reg.deleteKey(HKCU, "A\\B"), RegStatus::NotFound);
@@ -112,8 +120,8 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
             for (int i = 0; i < kEach; ++i) {
                 const QString key = QStringLiteral("Race\\W%1\\K%2").arg(w).arg(i);
                 failures += own.createKey(HKCU, key) != RegStatus::Ok;
-                failures += own.setValue(HKCU, "Race", QStringLiteral("v%1_%2").arg(w).arg(i), REG_SZ,
-                                         RegistryStore::stringData("x")) != RegStatus::Ok;
+                failures += own.setValue(HKCU, "Race", QStringLiteral("v%1_%2").arg(w).arg(i),
+                                         REG_SZ, RegistryStore::stringData("x")) != RegStatus::Ok;
             }
             _exit(failures == 0 ? 0 : 1);
         }
@@ -216,6 +224,175 @@ TEST_F(RegistryStoreTest, ForeignOrDamagedFileIsNeverOverwritten) {
     RegistryStore third(win.path());
     EXPECT_EQ(third.openKey(HKLM, ""), RegStatus::StoreDamaged);
     EXPECT_EQ(QFile(win.file("registry/machine.db")).size(), 0);
+}
+
+// The machine's store (the packages' /var/lib/tarv) under a user with and without a machine
+// store of their own (a per-user install).
+TEST_F(RegistryStoreTest, MachineStoreIsReadByEveryoneUnderTheUsersOwn) {
+    using Scope = RegistryStore::MachineStore;
+    const QString machine = win.file("machine");
+    {
+        RegistryStore admin(win.file("root"), machine, Scope::System);
+        ASSERT_EQ(admin.createKey(HKLM, "Software\\Sys"), RegStatus::Ok);
+        ASSERT_EQ(
+            admin.setValue(HKLM, "Software\\Sys", "v", REG_SZ, RegistryStore::stringData("sys")),
+            RegStatus::Ok);
+        ASSERT_EQ(
+            admin.setValue(HKLM, "Software\\Sys", "w", REG_SZ, RegistryStore::stringData("sys")),
+            RegStatus::Ok);
+    }
+    EXPECT_EQ(modeOf(machine + "/registry"), 0755);
+    EXPECT_EQ(modeOf(machine + "/registry/machine.db"), 0644);
+    EXPECT_FALSE(QFile::exists(win.file("root/registry/machine.db")));
+
+    // A user with no store of their own works on the machine's, and reading makes none.
+    RegistryStore plain(win.file("plain"), machine);
+    EXPECT_EQ(plain.machineStorePath(), machine + "/registry/machine.db");
+    uint32_t type = 0;
+    QByteArray data;
+    ASSERT_EQ(plain.queryValue(HKLM, "Software\\Sys", "v", &type, &data), RegStatus::Ok);
+    EXPECT_EQ(RegistryStore::stringFromData(data), "sys");
+    EXPECT_FALSE(QFile::exists(win.file("plain/registry/machine.db")));
+
+    // A per-user install's own store wins where it has the name and adds its own keys.
+    {
+        RegistryStore install(win.file("own"), machine, Scope::User);
+        ASSERT_EQ(install.createKey(HKLM, "Software\\Sys"), RegStatus::Ok);
+        ASSERT_EQ(install.createKey(HKLM, "Software\\Own"), RegStatus::Ok);
+        ASSERT_EQ(
+            install.setValue(HKLM, "Software\\Sys", "W", REG_SZ, RegistryStore::stringData("own")),
+            RegStatus::Ok);
+    }
+    const QByteArray machineBytes = TestWindowsDir::read(machine + "/registry/machine.db");
+    RegistryStore own(win.file("own"), machine);
+    EXPECT_EQ(own.machineStorePath(), win.file("own/registry/machine.db"));
+    auto strOf = [&](const QString& name) {
+        QByteArray d;
+        return own.queryValue(HKLM, "Software\\Sys", name, nullptr, &d) == RegStatus::Ok
+                   ? RegistryStore::stringFromData(d)
+                   : QStringLiteral("<none>");
+    };
+    EXPECT_EQ(strOf("v"), "sys");
+    EXPECT_EQ(strOf("w"), "own");
+    QStringList values, keys;
+    QString n;
+    for (int i = 0; own.enumValue(HKLM, "Software\\Sys", i, &n) == RegStatus::Ok; ++i)
+        values << n;
+    for (int i = 0; own.enumKey(HKLM, "Software", i, &n) == RegStatus::Ok; ++i)
+        keys << n;
+    EXPECT_EQ(values, QStringList({"W", "v"}));
+    EXPECT_EQ(keys, QStringList({"Classes", "Own", "Sys"}));
+    EXPECT_EQ(own.enumKey(HKLM, "Software", 3, &n), RegStatus::NoMoreItems);
+    // Writes and deletions stay in the user's own store.
+    EXPECT_EQ(own.setValue(HKLM, "Software\\Sys", "v", REG_SZ, RegistryStore::stringData("mine")),
+              RegStatus::Ok);
+    EXPECT_EQ(strOf("v"), "mine");
+    EXPECT_EQ(own.deleteValue(HKLM, "Software\\Sys", "v"), RegStatus::Ok);
+    EXPECT_EQ(strOf("v"), "sys");
+    EXPECT_EQ(TestWindowsDir::read(machine + "/registry/machine.db"), machineBytes);
+}
+
+TEST_F(RegistryStoreTest, PlainUserCannotChangeTheMachineStore) {
+    const QString machine = win.file("machine");
+    {
+        RegistryStore admin(win.file("root"), machine, RegistryStore::MachineStore::System);
+        ASSERT_EQ(admin.createKey(HKCR, "Tarv.Prova\\Clsid"), RegStatus::Ok);
+    }
+    const QString file = machine + "/registry/machine.db";
+    const QByteArray before = TestWindowsDir::read(file);
+    const QByteArray dir = QFile::encodeName(win.path());
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0) {
+            chmod(dir.constData(), 0755);
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(10);
+        } else {
+            chmod(QFile::encodeName(file).constData(), 0444);
+        }
+        RegistryStore user(win.file("user"), machine);
+        if (user.openKey(HKCR, "Tarv.Prova\\Clsid") != RegStatus::Ok)
+            _exit(11);
+        const std::function<RegStatus()> writes[] = {
+            [&] { return user.createKey(HKCR, "Tarv.Altro"); },
+            [&] {
+                return user.setValue(HKLM, "Software", "x", REG_SZ, RegistryStore::stringData("x"));
+            },
+            [&] { return user.deleteKey(HKCR, "Tarv.Prova\\Clsid"); },
+        };
+        for (const auto& w : writes)
+            if (w() != RegStatus::AccessDenied || !user.lastError().contains("amministratore") ||
+                !user.lastError().contains(file))
+                _exit(12);
+        _exit(QFile::exists(win.file("user/registry/machine.db")) ? 13 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(TestWindowsDir::read(file), before);
+}
+
+// A writer killed at any moment leaves a whole store holding every write it was told was done.
+TEST_F(RegistryStoreTest, KilledWriterLosesNoAcknowledgedWrite) {
+    ASSERT_EQ(reg.createKey(HKCU, "Kill"), RegStatus::Ok);
+    int acks[2];
+    ASSERT_EQ(pipe(acks), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(acks[0]);
+        RegistryStore own(win.path());
+        for (int32_t i = 0;; ++i) {
+            if (own.setValue(HKCU, "Kill", QStringLiteral("v%1").arg(i), REG_DWORD,
+                             RegistryStore::dwordData(uint32_t(i))) != RegStatus::Ok)
+                _exit(1);
+            if (write(acks[1], &i, sizeof i) != sizeof i)
+                _exit(2);
+        }
+    }
+    close(acks[1]);
+    int32_t last = -1;
+    while (last < 150 && read(acks[0], &last, sizeof last) == sizeof last) {
+    }
+    kill(pid, SIGKILL);
+    for (int32_t i; read(acks[0], &i, sizeof i) == sizeof i;)
+        last = i;
+    close(acks[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_GE(last, 150);
+
+    RegistryStore after(win.path());
+    for (int32_t i = 0; i <= last; ++i) {
+        QByteArray d;
+        ASSERT_EQ(after.queryValue(HKCU, "Kill", QStringLiteral("v%1").arg(i), nullptr, &d),
+                  RegStatus::Ok)
+            << i;
+        EXPECT_EQ(RegistryStore::dwordFromData(d), uint32_t(i));
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(win.file("registry/user.db")).constData(), &db),
+              SQLITE_OK);
+    sqlite3_stmt* check = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr);
+    ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
+    sqlite3_finalize(check);
+    sqlite3_close(db);
+}
+
+TEST_F(RegistryStoreTest, ReplacedSecretIsInNeitherTheFileNorItsLog) {
+    ASSERT_EQ(reg.setPrivateValue("pw", "segreto-vecchio-1234"), RegStatus::Ok);
+    ASSERT_EQ(reg.setPrivateValue("pw", "nuovo"), RegStatus::Ok);
+    ASSERT_EQ(reg.setPrivateValue("pw2", "segreto-tolto-5678"), RegStatus::Ok);
+    ASSERT_EQ(reg.deletePrivateValue("pw2"), RegStatus::Ok);
+    for (const char* file : {"registry/user.db", "registry/user.db-wal"}) {
+        const QByteArray bytes =
+            QFile::exists(win.file(file)) ? TestWindowsDir::read(win.file(file)) : QByteArray();
+        EXPECT_FALSE(bytes.contains("segreto-vecchio-1234")) << file;
+        EXPECT_FALSE(bytes.contains("segreto-tolto-5678")) << file;
+    }
 }
 
 TEST(RegistryNames, RootsInFullAndShort) {

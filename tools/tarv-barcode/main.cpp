@@ -31,6 +31,7 @@ const char* const kUsage =
     "  --size LxA    larghezza e altezza del controllo in pixel, per esempio 300x120\n"
     "  -o FILE.png   file da scrivere\n"
     "  --help        mostra questo aiuto\n"
+    "  --version     mostra la versione\n"
     "\n"
     "Se il simbolo non entra nella larghezza, l'immagine mostra \"SIZE!\"; un codice EAN-13\n"
     "di lunghezza errata mostra \"LENGTH!\". L'immagine e' scritta anche allora, ma l'uscita\n"
@@ -72,6 +73,10 @@ int main(int argc, char** argv) {
         const QString& option = args.at(i);
         if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (option == QLatin1String("--version")) {
+            std::printf("tarv-barcode (Tarv) %s\n", TARV_VERSION);
             return 0;
         }
         if (option == QLatin1String("--no-text")) {

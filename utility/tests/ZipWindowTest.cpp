@@ -18,7 +18,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -59,19 +58,6 @@ protected:
         return t;
     }
 };
-
-// Opens a pipe for writing once its reader has opened it; -1 when none comes within 20 s.
-int openWhenRead(const QString& fifo) {
-    for (int i = 0; i < 2000; ++i) {
-        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) {
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            return fd;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return -1;
-}
 
 // Closes the open compression window from inside its modal loop.
 void closeSoon() {

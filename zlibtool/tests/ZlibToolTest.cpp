@@ -7,11 +7,8 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
-#include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace tarv;
@@ -58,19 +55,6 @@ protected:
         return QStringLiteral("%1=\"%2\"").arg(QLatin1String(name), value);
     }
 };
-
-// Opens a pipe for writing once its reader has opened it; -1 when none comes within 20 s.
-int openWhenRead(const QString& fifo) {
-    for (int i = 0; i < 2000; ++i) {
-        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) {
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            return fd;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return -1;
-}
 
 TEST_F(ZlibToolTest, CompressesAndExpandsByDispatchWithAnItalianStatus) {
     QByteArray data;
