@@ -98,7 +98,7 @@ protected:
         const QString file = win.file("export.reg");
         p.start(QString::fromLocal8Bit(qgetenv("TARV_BUILD_DIR")) + "/tools/tarv-reg",
                 {"export", key, file});
-        EXPECT_TRUE(p.waitForFinished(30000));
+        EXPECT_TRUE(p.waitForFinished(60000));
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
         return TestWindowsDir::read(file);
     }
@@ -164,7 +164,7 @@ TEST_F(ProgramSendTest, RefusedRecipientsEndAnUnattendedRun) {
         SCOPED_TRACE(dest.constData());
         handOffFile(dest, "True");
         // Nobody can answer a box: the run must end by itself, well within this time.
-        const Outcome o = run({}, 20000);
+        const Outcome o = run({}, 60000);
         EXPECT_EQ(o.exitCode, 65); // EX_DATAERR
         EXPECT_TRUE(o.errors.contains("L'indirizzo del destinatario non")) << o.errors.constData();
         EXPECT_TRUE(QFile::exists(handOff));
@@ -172,10 +172,19 @@ TEST_F(ProgramSendTest, RefusedRecipientsEndAnUnattendedRun) {
     EXPECT_EQ(sink.messageCount(), 0);
 }
 
-// Closes a window through the X server, as a window manager's close box does.
+// Closes a window through the X server, as a window manager's close box does. The test's X
+// server listens only on its abstract socket, private to the test's network namespace, and
+// the closer goes there: python-xlib would take /tmp/.X11-unix/X<n> whenever that path
+// exists, and there it may meet another test's X server with another Velinor window.
 const char* const kCloseWindow = R"py(
-import sys, time
+import socket, sys, time
 from Xlib import X, display, protocol
+from Xlib.support import unix_connect
+def abstract_socket(name, protocol, host, number):
+    s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    s.connect("\0/tmp/.X11-unix/X%d" % number)
+    return s
+unix_connect.get_socket = abstract_socket
 d = display.Display()
 def find(w):
     if w.get_wm_name() == sys.argv[1]:
@@ -200,32 +209,37 @@ d.flush()
 TEST_F(ProgramSendTest, ClosingTheWindowDuringTheAutomaticSendEndsTheProgram) {
     if (QStandardPaths::findExecutable("Xvfb").isEmpty())
         GTEST_SKIP() << "needs Xvfb (package xvfb)";
-    // An X server of the test's own; it picks a free display and tells which.
-    QProcess xserver;
-    xserver.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
-    ASSERT_TRUE(xserver.waitForReadyRead(20000)) << xserver.readAllStandardError().constData();
-    const QString display = ":" + QString::fromLatin1(xserver.readLine().trimmed());
-
     // A server that takes the connection and never greets: the send waits, events running.
     store("127.0.0.1");
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 25));
     for (const QByteArray esci : {QByteArray(""), QByteArray("True")}) {
         SCOPED_TRACE("Esci=" + esci.toStdString());
+        // An X server of the case's own, where the program is the first and only client, as
+        // under xvfb-run: it ends when its last client leaves, so the program's start must
+        // never leave it without one. It picks a free display and tells which, and is reached
+        // only through its abstract socket (see kCloseWindow).
+        QProcess xserver;
+        xserver.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-nolisten", "unix",
+                               "-terminate", "-screen", "0", "1024x768x24"});
+        ASSERT_TRUE(xserver.waitForReadyRead(60000)) << xserver.readAllStandardError().constData();
+        const QString display = ":" + QString::fromLatin1(xserver.readLine().trimmed());
+
         handOffFile("anna@bianchi.it", esci);
         QProcess velinor;
         start(velinor, {.platform = "xcb", .display = display});
-        ASSERT_TRUE(silent.waitForNewConnection(30000));
+        ASSERT_TRUE(silent.waitForNewConnection(60000))
+            << velinor.readAllStandardError().constData();
         const std::unique_ptr<QTcpSocket> held(silent.nextPendingConnection());
         QProcess closer;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("DISPLAY", display);
         closer.setProcessEnvironment(env);
         closer.start("/usr/bin/python3", {"-c", kCloseWindow, "Velinor v.1.2"});
-        ASSERT_TRUE(closer.waitForFinished(20000));
+        ASSERT_TRUE(closer.waitForFinished(60000));
         ASSERT_EQ(closer.exitCode(), 0) << closer.readAllStandardError().constData();
 
-        const Outcome o = outcome(velinor, 20000);
+        const Outcome o = outcome(velinor, 60000);
         if (esci == "True") {
             EXPECT_EQ(o.exitCode, 75); // EX_TEMPFAIL: a retry may cure
             EXPECT_TRUE(o.errors.contains("messaggio non spedito")) << o.errors.constData();
@@ -233,9 +247,8 @@ TEST_F(ProgramSendTest, ClosingTheWindowDuringTheAutomaticSendEndsTheProgram) {
             EXPECT_EQ(o.exitCode, 0) << o.errors.constData();
         }
         EXPECT_TRUE(QFile::exists(handOff));
+        EXPECT_TRUE(xserver.waitForFinished(60000)); // its clients gone, it ended
     }
-    xserver.terminate();
-    xserver.waitForFinished(5000);
 }
 
 } // namespace
@@ -394,7 +407,7 @@ TEST_F(ProgramSendTest, UnattendedSubmissionWithALogin) {
         save.start(program, {"--salva-password"});
         save.write(c.typed);
         save.closeWriteChannel();
-        ASSERT_TRUE(save.waitForFinished(30000));
+        ASSERT_TRUE(save.waitForFinished(60000));
         EXPECT_EQ(save.exitCode(), 0);
         const QByteArray said = save.readAllStandardOutput() + save.readAllStandardError();
         EXPECT_EQ(said, "Password di mario per localhost salvata nel registro personale "
@@ -415,6 +428,24 @@ TEST_F(ProgramSendTest, UnattendedSubmissionWithALogin) {
     }
 }
 
+// gnome-keyring-daemon returns once it has forked, before its child has taken the keyring's
+// name on the bus; a program asking right then finds no keyring. keyring_up OLD waits until
+// the name is owned by a connection other than OLD (the daemon being replaced; "" for none).
+const char* const kKeyringUp = R"(
+keyring_up() {
+    n=0
+    while owner=$(dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus \
+                      /org/freedesktop/DBus org.freedesktop.DBus.GetNameOwner \
+                      string:org.freedesktop.secrets 2>/dev/null | tr -d ' ')
+          [ -z "$owner" ] || [ "$owner" = "$1" ]; do
+        n=$((n + 1))
+        [ $n -le 1200 ] || return 1
+        sleep 0.05
+    done
+    echo "$owner"
+}
+)";
+
 // With a desktop keyring running (gnome-keyring in a session bus of the test's own) the
 // password goes there and nowhere else.
 TEST_F(ProgramSendTest, PasswordInTheDesktopKeyring) {
@@ -433,10 +464,12 @@ TEST_F(ProgramSendTest, PasswordInTheDesktopKeyring) {
     env.insert("XDG_DATA_HOME", win.file("home/data"));
     env.insert("XDG_RUNTIME_DIR", win.file("home"));
     env.remove("DBUS_SESSION_BUS_ADDRESS");
+    env.insert("KEYRING_UP", kKeyringUp);
     QDir().mkpath(win.file("home"));
     const Outcome o = run({.script = R"(hostname velinor-e2e.invalid || exit 90
-exec dbus-run-session -- sh -c '
+exec dbus-run-session -- sh -c "$KEYRING_UP"'
 printf prova | gnome-keyring-daemon --unlock --components=secrets >/dev/null || exit 91
+keyring_up "" >/dev/null || exit 98
 "$0" --salva-password || exit 92
 exec "$0"' "$1"
 )",
@@ -475,28 +508,30 @@ TEST_F(ProgramSendTest, KeyringFoundOutsideTheDesktopSessionAndLockedSaysSo) {
     for (const char* name :
          {"DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(name);
+    env.insert("KEYRING_UP", kKeyringUp);
     QDir().mkpath(win.file("home"));
     // Saved in the desktop session; sent as cron would, first with the keyring locked (the
     // run fails and keeps the hand-off file), then unlocked again.
     const Outcome o = run({.script = R"(hostname velinor-e2e.invalid || exit 90
-exec unshare --mount --propagation private sh -c '
+exec unshare --mount --propagation private sh -c "$KEYRING_UP"'
 mount -t tmpfs -o mode=755 tmpfs /run/user || exit 93
 mkdir -m 700 /run/user/$(id -u)
 bus=unix:path=/run/user/$(id -u)/bus
 pid=$(dbus-daemon --session --address=$bus --fork --print-pid) || exit 94
 trap "kill $pid" EXIT
-unlock() {
-    printf prova | DBUS_SESSION_BUS_ADDRESS=$bus gnome-keyring-daemon --replace --unlock \
-        --components=secrets >/dev/null
-}
-unlock || exit 91
+unlock() (
+    export DBUS_SESSION_BUS_ADDRESS=$bus
+    printf prova | gnome-keyring-daemon --replace --unlock --components=secrets >/dev/null &&
+        keyring_up "$1"
+)
+first=$(unlock "") || exit 91
 DBUS_SESSION_BUS_ADDRESS=$bus "$0" --salva-password || exit 92
 DBUS_SESSION_BUS_ADDRESS=$bus dbus-send --session --dest=org.freedesktop.secrets \
     --type=method_call --print-reply /org/freedesktop/secrets \
     org.freedesktop.Secret.Service.Lock \
     array:objpath:/org/freedesktop/secrets/collection/login >/dev/null || exit 95
 "$0" && exit 96
-unlock || exit 97
+unlock "$first" >/dev/null || exit 97
 "$0"' "$1"
 )",
                            .input = "segreta\n",

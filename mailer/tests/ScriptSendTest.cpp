@@ -341,7 +341,7 @@ TEST_F(ScriptSendTest, VerboseShowsTheDialogueWithTheLoginMasked) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     store({{"Registro", fifo}});
     l.args = {"--to", "anna@bianchi.it"};
-    const Outcome unlogged = run(l, 20000);
+    const Outcome unlogged = run(l, 60000);
     EXPECT_EQ(unlogged.status, 0) << unlogged.errors.constData();
     EXPECT_TRUE(
         unlogged.errors.startsWith("velinor: impossibile scrivere il registro " + fifo.toUtf8()))
@@ -384,7 +384,7 @@ TEST_F(ScriptSendTest, HandOffWithNoDisplay) {
                                             c.nascosto + "\nEsci=" + c.esci + "\n");
         QFile::setPermissions(handOff, QFile::ReadOwner | QFile::WriteOwner);
         const int before = sink.messageCount();
-        const Outcome o = run({.display = c.display}, 30000);
+        const Outcome o = run({.display = c.display}, 60000);
         EXPECT_EQ(o.status, c.status) << o.errors.constData();
         EXPECT_EQ(sink.messageCount() - before, c.delivered);
         EXPECT_EQ(QFile::exists(handOff), c.handOffKept);
@@ -427,7 +427,7 @@ print("signal" if os.WIFSIGNALED(status) else "exit", "echo" if echo else "noech
     env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
     p.setProcessEnvironment(env);
     p.start("/usr/bin/python3", {"-c", interrupt, dir + "/velinor"});
-    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.readAllStandardOutput(), "signal echo\n") << p.readAllStandardError().constData();
 }
 

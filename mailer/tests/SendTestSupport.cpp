@@ -51,14 +51,14 @@ bool SinkServer::launch(quint16 wanted, const QStringList& options) {
     m_process.start(QStringLiteral("/usr/bin/python3"),
                     QStringList{script, "127.0.0.1", QString::number(wanted), m_dir.path()} +
                         options);
-    if (!m_process.waitForStarted(10000)) {
+    if (!m_process.waitForStarted(60000)) {
         m_error = "cannot start " + script;
         return false;
     }
     QElapsedTimer timer;
     timer.start();
     QByteArray line;
-    while (!line.contains('\n') && timer.elapsed() < 20000) {
+    while (!line.contains('\n') && timer.elapsed() < 60000) {
         if (!m_process.waitForReadyRead(200) && m_process.state() != QProcess::Running)
             break;
         line += m_process.readAllStandardOutput();
@@ -75,7 +75,7 @@ void SinkServer::stop() {
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.closeWriteChannel();
-    if (!m_process.waitForFinished(10000)) {
+    if (!m_process.waitForFinished(30000)) {
         m_process.kill();
         m_process.waitForFinished(5000);
     }
@@ -107,7 +107,7 @@ bool TestAuthority::run(const QStringList& arguments) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral("openssl"), arguments);
-    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
         qWarning("openssl %s: %s", qPrintable(arguments.join(' ')), p.readAll().constData());
         return false;
     }

@@ -202,7 +202,7 @@ def main():
             probe.bind((host, 0))
             port = probe.getsockname()[1]
     controller = LoggingController(Saver(outdir, login, dict(args.refuse)), hostname=host, port=port,
-                            data_size_limit=0, ready_timeout=10, **options)
+                            data_size_limit=0, ready_timeout=60, **options)
     controller.start()
     print('READY %d' % controller.port, flush=True)
     try:

@@ -22,7 +22,7 @@ protected:
         p.start(QStringLiteral(TARV_REG), args);
         p.write(input);
         p.closeWriteChannel();
-        p.waitForFinished(20000);
+        p.waitForFinished(60000);
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
 };

@@ -222,10 +222,10 @@ TEST_F(ConnessioniTest, UnattendedDialFailureGoesToStandardError) {
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(TARV_REGSVR), {QStringLiteral(TARV_UTILITY_LIB)});
-    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_TRUE(p.waitForFinished(60000));
     p.start(QStringLiteral(TARV_CALL), {"TarvUtility.Internet", "Connetti_Pred"});
     p.closeWriteChannel();
-    if (!p.waitForFinished(20000)) {
+    if (!p.waitForFinished(60000)) {
         p.kill();
         p.waitForFinished();
         FAIL() << "Connetti_Pred is waiting for someone to close a box";
@@ -239,7 +239,7 @@ TEST_F(ConnessioniTest, UnattendedDialFailureGoesToStandardError) {
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(TARV_CALL), {"TarvUtility.Internet", "Connetti_Pred"});
     p.closeWriteChannel();
-    ASSERT_TRUE(p.waitForFinished(20000));
+    ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), 1);
     EXPECT_TRUE(p.readAllStandardError().startsWith("Errore 5 "));
 }
@@ -276,12 +276,12 @@ TEST_F(ConnessioniTest, DottedHostNameIsItsOwnAddressAndNotOnLine) {
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(TARV_REGSVR), {QStringLiteral(TARV_UTILITY_LIB)});
-    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_TRUE(p.waitForFinished(60000));
     p.start(QStringLiteral("unshare"),
             {"-u", "sh", "-c",
              "hostname 127.0.0.1 && exec \"$0\" TarvUtility.Internet MyIP IsConnected2Internet",
              QStringLiteral(TARV_CALL)});
-    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.readAllStandardOutput(), "127.0.0.1\nFalse\n")
         << p.readAllStandardError().toStdString();
 }

@@ -92,7 +92,7 @@ protected:
         else
             p.start(program, args);
         p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(30000));
+        EXPECT_TRUE(p.waitForFinished(60000));
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromUtf8(p.readAllStandardError())};
     }

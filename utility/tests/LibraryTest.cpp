@@ -51,7 +51,7 @@ protected:
     // after timeoutMs is killed and reported with status -1.
     ToolRun run(const QString& program, const QStringList& args,
                 const QString& locale = QStringLiteral("C.UTF-8"), const QStringList& screen = {},
-                int timeoutMs = 30000) {
+                int timeoutMs = 60000) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TARV_WINDIR"), win.path());

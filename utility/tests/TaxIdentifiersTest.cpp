@@ -61,7 +61,7 @@ sys.stdout.write('\n'.join(out) + '\n')
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
                  {QStringLiteral("-c"), QString::fromUtf8(script)});
-    if (!python.waitForStarted(10000))
+    if (!python.waitForStarted(60000))
         return {};
     python.write(questions.join(u'\n').toUtf8() + '\n');
     python.closeWriteChannel();

@@ -183,7 +183,7 @@ TEST_F(ZlibToolTest, AJobEndedByASignalLeavesNoTemporaryFile) {
         const QByteArray data(2 << 20, 'x');
         ASSERT_EQ(::write(fd, data.constData(), size_t(data.size())), data.size());
         ::kill(pid_t(p.processId()), signal);
-        EXPECT_TRUE(p.waitForFinished(20000));
+        EXPECT_TRUE(p.waitForFinished(60000));
         ::close(fd);
         EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
         EXPECT_EQ(QDir(win.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
