@@ -1,5 +1,6 @@
 // The tools as a user meets them: help and version without a display, a damaged registry
 // store said plainly by every program, and the machine's store out of a plain user's reach.
+#include "TestDisplay.h"
 #include "TestWindowsDir.h"
 
 #include <QDir>
@@ -22,7 +23,7 @@ class ProgramsTest : public WindowsDirTest {
 protected:
     // Runs a program with no display at all and the test's Windows directory.
     Outcome run(const QString& program, const QStringList& args, const QStringList& extraEnv = {},
-            const QStringList& prefix = {}) {
+                const QStringList& prefix = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(name);
@@ -101,10 +102,19 @@ TEST_F(ProgramsTest, DamagedStoreIsSaidPlainlyNamingTheFile) {
 }
 
 TEST_F(ProgramsTest, PlainUserCannotChangeTheMachineStore) {
+    // As root the other user runs copies it can reach: a build folder in a private home (a
+    // clone under /root) is out of its reach.
+    const bool root = geteuid() == 0;
+    SharedCopies shared;
+    const auto reachable = [&](const QString& path) { return root ? shared.of(path) : path; };
+    const QString lib = reachable(QStringLiteral(TARV_UTILITY_LIB));
+    const QString regTool = reachable(QStringLiteral(TARV_TOOLS_DIR "/tarv-reg"));
+    const QString regsvrTool = reachable(QStringLiteral(TARV_TOOLS_DIR "/tarv-regsvr"));
+    const QString callTool = reachable(QStringLiteral(TARV_TOOLS_DIR "/tarv-call"));
+    ASSERT_FALSE(lib.isEmpty() || regTool.isEmpty() || regsvrTool.isEmpty() || callTool.isEmpty());
     const QString machine = win.file("machine");
     const QStringList machineEnv{"TARV_MACHINE_DIR=" + machine};
-    const Outcome registered =
-        run(TARV_TOOLS_DIR "/tarv-regsvr", {"--system", TARV_UTILITY_LIB}, machineEnv);
+    const Outcome registered = run(regsvrTool, {"--system", lib}, machineEnv);
     ASSERT_EQ(registered.status, 0) << registered.err.toStdString();
     const QString store = machine + "/registry/machine.db";
     const QByteArray before = TestWindowsDir::read(store);
@@ -112,13 +122,13 @@ TEST_F(ProgramsTest, PlainUserCannotChangeTheMachineStore) {
     // Root is a plain user only once it has become one; anyone else sees the store read-only.
     QStringList as;
     QStringList env = machineEnv;
-    if (geteuid() == 0) {
+    if (root) {
         as = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
         ::chmod(QFile::encodeName(win.path()).constData(), 0755);
         QDir().mkpath(win.file("nobody"));
         ::chmod(QFile::encodeName(win.file("nobody")).constData(), 0777);
         env << "TARV_WINDIR=" + win.file("nobody/tarv") << "HOME=" + win.file("nobody");
-        if (run(TARV_TOOLS_DIR "/tarv-reg", {"--version"}, env, as).status != 0)
+        if (run(regTool, {"--version"}, env, as).status != 0)
             GTEST_SKIP() << "the user nobody cannot run the programs of this build folder";
     } else {
         ::chmod(QFile::encodeName(store).constData(), 0444);
@@ -128,10 +138,10 @@ TEST_F(ProgramsTest, PlainUserCannotChangeTheMachineStore) {
         QString program;
         QStringList args;
     } refused[] = {
-        {TARV_TOOLS_DIR "/tarv-reg", {"add", "HKLM\\Software\\Prova", "/v", "x", "/d", "y", "/f"}},
-        {TARV_TOOLS_DIR "/tarv-reg", {"delete", "HKCR\\TarvUtility.Math", "/f"}},
-        {TARV_TOOLS_DIR "/tarv-regsvr", {TARV_UTILITY_LIB}},
-        {TARV_TOOLS_DIR "/tarv-regsvr", {"-u", TARV_UTILITY_LIB}},
+        {regTool, {"add", "HKLM\\Software\\Prova", "/v", "x", "/d", "y", "/f"}},
+        {regTool, {"delete", "HKCR\\TarvUtility.Math", "/f"}},
+        {regsvrTool, {lib}},
+        {regsvrTool, {"-u", lib}},
     };
     for (const auto& c : refused) {
         const Outcome r = run(c.program, c.args, env, as);
@@ -139,8 +149,7 @@ TEST_F(ProgramsTest, PlainUserCannotChangeTheMachineStore) {
         EXPECT_THAT(r.err.toStdString(), ::testing::HasSubstr("solo dall'amministratore"));
     }
     // What the machine registered, every user uses.
-    const Outcome round =
-        run(TARV_TOOLS_DIR "/tarv-call", {"TarvUtility.Math", "Round(2.675, 2, 1)"}, env, as);
+    const Outcome round = run(callTool, {"TarvUtility.Math", "Round(2.675, 2, 1)"}, env, as);
     EXPECT_EQ(round.out, "2.68\n") << round.err.toStdString();
     ::chmod(QFile::encodeName(machine + "/registry").constData(), 0755);
     EXPECT_EQ(TestWindowsDir::read(store), before);
