@@ -406,6 +406,19 @@ for name in sys.argv[1:]:
     w.send_event(protocol.event.ClientMessage(window=w, client_type=protocols,
                                               data=(32, [delete, X.CurrentTime, 0, 0, 0])))
     d.flush()
+    # A window behind a modal box ignores its close box until the box has gone, as it does
+    # for a user: the next window is closed once this one is no longer shown.
+    for _ in range(1200):
+        try:
+            w = find(d.screen().root, name)
+            shown = w and w.get_attributes().map_state == X.IsViewable
+        except Exception:  # the window went while it was looked at
+            shown = True
+        if not shown:
+            break
+        time.sleep(0.05)
+    else:
+        sys.exit("still open: " + name)
 )py";
 
 // A script on a real display: the unattended expansion of a damaged file shows its error box
